@@ -1,0 +1,30 @@
+#include "engine/MergeEngine.h"
+
+#include "engine/FormatExpander.h"
+
+namespace RegexComponent::engine {
+
+std::size_t MergeAll(const boost::regex& re, const char* first, const char* last, std::string_view format,
+                     bool copyUnmatched, boost::regex_constants::match_flag_type flags, std::string& out) {
+  // regex_grep copies its predicate, so the running state lives out here.
+  const char* copiedUpTo = first;
+  std::size_t count = 0;
+  if (copyUnmatched) out.reserve(out.size() + static_cast<std::size_t>(last - first));
+
+  auto onMatch = [&](const boost::match_results<const char*>& m) {
+    const char* matchStart = m[0].first;
+    // Matches never start before the previous one ended; the guard only
+    // keeps a broken invariant from turning into an out-of-range append.
+    if (copyUnmatched && matchStart > copiedUpTo) out.append(copiedUpTo, matchStart);
+    ExpandFormat(format, m, out);
+    copiedUpTo = m[0].second;
+    ++count;
+    return true;
+  };
+  boost::regex_grep(onMatch, first, last, re, flags);
+
+  if (copyUnmatched && last > copiedUpTo) out.append(copiedUpTo, last);
+  return count;
+}
+
+}  // namespace RegexComponent::engine
