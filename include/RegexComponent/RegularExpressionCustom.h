@@ -1,0 +1,184 @@
+// RegularExpressionCustom: the regular-expression component. It holds the
+// expression and its options, the subject, a file specification and a
+// format string, compiles lazily and reports matches through events.
+#pragma once
+
+#include <cstdint>
+#include <locale>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <boost/regex.hpp>
+
+#include "RegexComponent/Framework/Classes.h"
+#include "RegexComponent/Framework/SyncObjs.h"
+#include "RegexComponent/Framework/System.h"
+
+namespace RegexComponent {
+
+class RegEx;
+
+using CPPStringArray = std::vector<std::string>;
+using CPPUnsignedArray = std::vector<std::uint32_t>;
+// The engine's results of one match over the subject bytes.
+using reg_match = boost::match_results<const char*>;
+
+using MatchingEvent = Closure<void(TObject* Sender, const CPPStringArray& Parts, unsigned LineIndex,
+                                   unsigned StartOfLine)>;
+using GreppingEvent = Closure<void(TObject* Sender, const CPPStringArray& Parts, unsigned LineIndex,
+                                   unsigned StartOfLine, bool& bcontinue)>;
+using GreppingFilesEvent = Closure<void(TObject* Sender, AnsiString file, const CPPStringArray& Parts,
+                                        CPPUnsignedArray Positions, bool& bcontinue)>;
+using FindFilesEvent = Closure<void(TObject* Sender, AnsiString file, bool& bcontinue)>;
+
+class RegularExpressionCustom : public TComponent {
+ public:
+  enum Options {
+    EscapeInCharacterSets, CharacterClasses, Intervals, LimitedOperations,
+    NewlineAsAlternationOperator, QuestionmarkPlusNotOperators, BracesNotOperators,
+    ParenthesesNotOperators, BackReferences, VerticalbarNotOperator, Literals,
+    CaseInsensitive, NoLocaleSpecificCollation, Basic, Extended, Normal
+  };
+  enum Matches {
+    MatchDefault, MatchNotBeginningOfLine, MatchNotEndOfLine, MatchNotBeginningOfBuffer,
+    MatchNotEndOfBuffer, MatchNotBeginningOfWord, MatchNotEndOfWord, MatchNotDotNewline,
+    MatchNotDotNullCharacter, MatchShortest, MatchNotNullString, MatchContinuous
+  };
+  using OptionsSet = Set<Options, EscapeInCharacterSets, Normal>;
+  using MatchesSet = Set<Matches, MatchDefault, MatchContinuous>;
+
+  explicit RegularExpressionCustom(TComponent* Owner);
+  ~RegularExpressionCustom() override;
+
+  static TComponentClass StaticClass();
+  TComponentClass ClassType() const override { return StaticClass(); }
+
+  // --- property accessors -------------------------------------------------
+  AnsiString GetExpression() const;
+  void SetExpression(AnsiString value);
+  AnsiString GetStringToMatch() const;
+  void SetStringToMatch(AnsiString value);
+  AnsiString GetFilesToMatch() const;
+  void SetFilesToMatch(AnsiString value);
+  AnsiString GetFormatString() const;
+  void SetFormatString(AnsiString value);
+  void SetOptions(OptionsSet value);
+  void SetMatches(MatchesSet value);
+
+  // --- expression options and compilation --------------------------------
+  void SetExpressionLocale(const std::locale& locale);
+  std::string GetExpressionError() const;
+  std::uint8_t ParseExpression();
+  std::uint32_t GetFlagOptions() const;
+  std::uint8_t ConvertREXResult(unsigned int code) const;
+  unsigned NumberOfSubexpressions() const;
+  std::uint32_t GetMatchFlags() const;
+
+  // --- operations ----------------------------------------------------------
+  bool Match();
+  bool MatchAll();
+  bool Search();
+  CPPStringArray GetMatchingStrings() const;
+  std::uint32_t Grep();
+  bool GrepCallbackPredicate(const reg_match& match);
+  std::uint32_t GrepFiles();
+  std::uint32_t FindFiles();
+  static bool GrepFilesCallback(const char* file, const RegEx& expression);
+  static bool FindFilesCallback(const char* file);
+  void Format(std::string& out) const;
+  void Merge(std::string& out);
+
+  // --- process-wide file-operation lock ------------------------------------
+  // Creates the lock if it does not exist yet; safe to call from any thread.
+  static TCriticalSection& CreateFileOperationLock();
+  // Frees the lock; called when the library is unloaded.
+  static void FreeFileOperationLock();
+
+  static RegularExpressionCustom* CurrentPointer;
+  static TCriticalSection* FileOperationLock;
+
+ protected:
+  // Every property the class declares, in declaration order; the published
+  // subclasses choose theirs from this list.
+  static const TPropList& DeclaredProperties();
+
+  // The subject text shared by the component, the held results and a
+  // running grep: it is never modified in place, so setting StringToMatch
+  // replaces the pointer and earlier readers keep their text.
+  using SubjectText = std::shared_ptr<const std::string>;
+
+  // Results of the latest Match, Search or MatchAll, with the subject text
+  // they point into.
+  struct HeldMatch {
+    SubjectText Subject;
+    reg_match Results;
+  };
+
+  // Line bookkeeping of one Grep run: line feeds are counted once, between
+  // the previous position and the next match.
+  struct GrepLineCounter {
+    const char* Begin = nullptr;
+    const char* Scanned = nullptr;
+    unsigned Line = 1;
+    const char* LineStart = nullptr;
+    void AdvanceTo(const char* position);
+  };
+
+  OptionsSet FExpressionOptions;
+  MatchesSet FMatchOptions;
+  std::locale ExpressionLocale;
+  std::string FExpression;
+  SubjectText FStringToMatch;
+  std::string FFilesToMatch;
+  std::string FFormatString;
+  bool ExpressionParsed = false;
+  boost::regex CompiledExpression;
+  std::unique_ptr<HeldMatch> LastMatch;
+  const reg_match* CurrentGrepMatch = nullptr;
+  std::int32_t FileSubexpressionLimit = 0;
+  Closure<bool(const reg_match&)> GrepPredicate;
+  GrepLineCounter* ActiveGrepLines = nullptr;
+
+ public:
+  // --- properties (the published classes choose which they show) -----------
+  Property<RegularExpressionCustom, MatchesSet, &RegularExpressionCustom::FMatchOptions,
+           &RegularExpressionCustom::SetMatches> MatchOptions{this};
+  Property<RegularExpressionCustom, OptionsSet, &RegularExpressionCustom::FExpressionOptions,
+           &RegularExpressionCustom::SetOptions> ExpressionOptions{this};
+  Property<RegularExpressionCustom, AnsiString, &RegularExpressionCustom::GetExpression,
+           &RegularExpressionCustom::SetExpression> Expression{this};
+  Property<RegularExpressionCustom, AnsiString, &RegularExpressionCustom::GetFormatString,
+           &RegularExpressionCustom::SetFormatString> FormatString{this};
+  bool DirectoryRecursion = false;
+  bool MergeCopy = false;
+  Property<RegularExpressionCustom, AnsiString, &RegularExpressionCustom::GetStringToMatch,
+           &RegularExpressionCustom::SetStringToMatch> StringToMatch{this};
+  Property<RegularExpressionCustom, AnsiString, &RegularExpressionCustom::GetFilesToMatch,
+           &RegularExpressionCustom::SetFilesToMatch> FilesToMatch{this};
+  MatchingEvent OnMatching;
+  MatchingEvent OnSearching;
+  GreppingEvent OnGrepping;
+  GreppingFilesEvent OnGreppingFiles;
+  FindFilesEvent OnFindFiles;
+
+ private:
+  enum class MatchVariant { Anchored, Whole, Anywhere };
+  bool RunOnce(MatchVariant variant);
+  template <class Callback>
+  std::uint32_t RunFileWalk(Callback walk);
+};
+
+// Per-unit start-up and shut-down entries; they only count nested calls.
+namespace Regularexpressioncustom {
+void Initialization();
+void Finalization();
+int InitializationCount();
+}  // namespace Regularexpressioncustom
+
+template <>
+const TSetTypeInfo& TSetTypeInfoOf<RegularExpressionCustom::Options>();
+template <>
+const TSetTypeInfo& TSetTypeInfoOf<RegularExpressionCustom::Matches>();
+
+}  // namespace RegexComponent
