@@ -1,0 +1,106 @@
+#include "engine/FileReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace RegexComponent::engine {
+
+int OpenRegularFile(int dirfd, const char* name, bool mayBeLink, std::uint64_t& size) {
+  struct stat st;
+  if (mayBeLink && (::fstatat(dirfd, name, &st, 0) != 0 || !S_ISREG(st.st_mode))) return -1;
+  const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (mayBeLink ? 0 : O_NOFOLLOW);
+  int fd;
+  do {
+    fd = ::openat(dirfd, name, flags);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  size = static_cast<std::uint64_t>(st.st_size);
+  return fd;
+}
+
+ChunkReader::ChunkReader(std::size_t chunkSize, std::size_t lineLimit)
+    : chunkSize_(std::max<std::size_t>(chunkSize, 1)), lineLimit_(lineLimit) {}
+
+// Replaces the buffer, keeping the valid bytes and the byte before them.
+void ChunkReader::Allocate(std::size_t capacity) {
+  auto fresh = std::make_unique_for_overwrite<char[]>(capacity + 1);
+  if (buffer_) std::memcpy(fresh.get(), buffer_.get(), filled_ + 1);
+  buffer_ = std::move(fresh);
+  data_ = buffer_.get() + 1;
+  capacity_ = capacity;
+}
+
+void ChunkReader::Start(int fd, std::uint64_t size) {
+  fd_ = fd;
+  sizeKnown_ = size > 0;
+  remaining_ = size;
+  eof_ = false;
+  done_ = false;
+  first_ = true;
+  filled_ = consumed_ = 0;
+  offset_ = 0;
+  // A long line may have grown the buffer; give that memory back.
+  if (capacity_ != chunkSize_) Allocate(chunkSize_);
+}
+
+bool ChunkReader::Next(Chunk& chunk) {
+  if (done_) return false;
+  DropConsumed();
+  const std::size_t cut = CutPoint();
+  const bool last = eof_ && cut == filled_;
+  chunk = Chunk{data_, data_ + cut, offset_, first_, last};
+  consumed_ = cut;
+  done_ = last;
+  return true;
+}
+
+// Moves the unconsumed tail to the front, keeping the byte before it.
+void ChunkReader::DropConsumed() {
+  if (consumed_ == 0) return;
+  data_[-1] = data_[consumed_ - 1];
+  std::memmove(data_, data_ + consumed_, filled_ - consumed_);
+  filled_ -= consumed_;
+  offset_ += consumed_;
+  consumed_ = 0;
+  first_ = false;
+}
+
+void ChunkReader::Fill() {
+  while (!eof_ && filled_ < capacity_) {
+    std::size_t want = capacity_ - filled_;
+    if (sizeKnown_ && remaining_ < want) want = static_cast<std::size_t>(remaining_);
+    const ssize_t n = ::read(fd_, data_ + filled_, want);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      eof_ = true;
+      break;
+    }
+    filled_ += static_cast<std::size_t>(n);
+    if (sizeKnown_ && (remaining_ -= static_cast<std::uint64_t>(n)) == 0) eof_ = true;
+  }
+}
+
+// Reads as much as fits and picks where the next chunk ends: at end of file,
+// else just after the last line feed, else (one line fills the buffer) grows
+// the buffer, and at the line limit cuts wherever the buffer ends.
+std::size_t ChunkReader::CutPoint() {
+  for (;;) {
+    Fill();
+    if (eof_) return filled_;
+    if (const void* lf = ::memrchr(data_, '\n', filled_))
+      return static_cast<std::size_t>(static_cast<const char*>(lf) - data_) + 1;
+    if (capacity_ >= lineLimit_) return filled_;
+    Allocate(std::min(capacity_ * 2, lineLimit_));
+  }
+}
+
+}  // namespace RegexComponent::engine

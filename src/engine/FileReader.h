@@ -1,0 +1,80 @@
+// Safe opening and chunked reading of the files a file search visits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace RegexComponent::engine {
+
+// Opens `name` (relative to `dirfd`, or AT_FDCWD) for reading only if it is
+// a regular file; returns -1 for anything else or on any error. A FIFO,
+// socket or device is never waited on nor read: the type is checked before
+// the open (when the name may be a symbolic link, whose target is then
+// followed) and again with fstat on the open descriptor, and the open itself
+// is non-blocking. `mayBeLink` false opens with O_NOFOLLOW, so an entry that
+// the directory listing called regular and that was swapped for a link is
+// skipped. On success `size` is the size the file had when opened.
+int OpenRegularFile(int dirfd, const char* name, bool mayBeLink, std::uint64_t& size);
+
+// A stretch of a file handed to the matcher. Bytes [begin, end) are searched
+// as one subject; begin[-1] is readable whenever `first` is false, so that
+// anchors and word boundaries at `begin` can look at the preceding byte.
+struct Chunk {
+  const char* begin;
+  const char* end;
+  std::uint64_t offset;  // file offset of begin
+  bool first;            // begins the file
+  bool last;             // ends the file
+};
+
+// Reads a file with read() into one buffer reused across files. A file that
+// fits the buffer is one chunk, normally from a single read(). A larger file
+// is cut after the last line feed in the buffer; the incomplete last line
+// moves to the front and the next chunk continues it. A line longer than the
+// buffer makes it grow, up to `lineLimit` bytes, beyond which the chunk is
+// cut at the end of the buffer instead. Reading stops at end of file, at the
+// size the file had when opened (so a file that keeps growing ends), or at a
+// read error; a file truncated meanwhile simply ends early.
+class ChunkReader {
+ public:
+  static constexpr std::size_t kDefaultChunkSize = std::size_t{4} << 20;
+  static constexpr std::size_t kDefaultLineLimit = std::size_t{64} << 20;
+
+  explicit ChunkReader(std::size_t chunkSize = kDefaultChunkSize,
+                       std::size_t lineLimit = kDefaultLineLimit);
+
+  // Starts on `fd` (not owned); `size` 0 means unknown (as for /proc files):
+  // read to end of file.
+  void Start(int fd, std::uint64_t size);
+  // The next chunk; false once the file is done. A file always yields at
+  // least one chunk, and its last chunk may be empty, so that matches of
+  // nothing at its very end are still found.
+  bool Next(Chunk& chunk);
+
+  std::size_t Capacity() const { return capacity_; }
+
+ private:
+  void Allocate(std::size_t capacity);
+  void DropConsumed();
+  void Fill();
+  std::size_t CutPoint();
+
+  std::unique_ptr<char[]> buffer_;  // buffer_[0] keeps the byte before data_
+  char* data_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t chunkSize_;
+  std::size_t lineLimit_;
+
+  int fd_ = -1;
+  std::uint64_t remaining_ = 0;  // bytes still expected when the size is known
+  bool sizeKnown_ = false;
+  bool eof_ = false;
+  bool done_ = true;
+  bool first_ = true;
+  std::size_t filled_ = 0;    // valid bytes at data_
+  std::size_t consumed_ = 0;  // bytes at data_ handed out by the last chunk
+  std::uint64_t offset_ = 0;  // file offset of data_[0]
+};
+
+}  // namespace RegexComponent::engine

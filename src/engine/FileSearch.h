@@ -1,0 +1,63 @@
+// Searching the files of a specification: the walk, the chunked reading and
+// the matching put together, with everything reusable kept between calls.
+#pragma once
+
+#include <cstdint>
+
+#include <boost/regex.hpp>
+
+#include "engine/FileReader.h"
+#include "engine/FileSpec.h"
+#include "engine/FileWalker.h"
+
+namespace RegexComponent::engine {
+
+// The flags that make searching `chunk` on its own behave like searching the
+// whole file at that place: past the first chunk the byte before it is
+// available to '^' and word boundaries and it is not the start of the
+// buffer; before the last chunk its end is neither a line end nor the end of
+// the buffer.
+boost::regex_constants::match_flag_type ChunkFlags(boost::regex_constants::match_flag_type flags,
+                                                   const Chunk& chunk);
+
+class MatchSink {
+ public:
+  // `match` and `chunk` are valid during the call only; sub-expression i
+  // starts at file offset chunk.offset + (match[i].first - chunk.begin).
+  // Returning false ends the search.
+  virtual bool OnMatch(const char* path, const boost::cmatch& match, const Chunk& chunk) = 0;
+
+ protected:
+  ~MatchSink() = default;
+};
+
+// Chunks are searched one by one, each match reported once at its true file
+// offset. A match cannot extend across a chunk boundary, which falls just
+// after a line feed (or, for a line longer than the line limit, anywhere);
+// within a line the results are those of one search over the whole file.
+class FileSearch {
+ public:
+  explicit FileSearch(std::size_t chunkSize = ChunkReader::kDefaultChunkSize,
+                      std::size_t lineLimit = ChunkReader::kDefaultLineLimit);
+
+  // Reports every match of every file, as regex_grep over each file would;
+  // `sink` may be null to only count. Returns the number of matches.
+  std::uint64_t Grep(const boost::regex& expression, const FileSpec& spec, bool recurse,
+                     boost::regex_constants::match_flag_type flags, MatchSink* sink);
+  // Reports the first match of each file that has one and reads no further
+  // in it. Returns the number of such files.
+  std::uint64_t Find(const boost::regex& expression, const FileSpec& spec, bool recurse,
+                     boost::regex_constants::match_flag_type flags, MatchSink* sink);
+
+  const ChunkReader& Reader() const { return reader_; }
+
+ private:
+  class GrepVisitor;
+  class FindVisitor;
+
+  FileWalker walker_;
+  ChunkReader reader_;
+  boost::cmatch results_;
+};
+
+}  // namespace RegexComponent::engine

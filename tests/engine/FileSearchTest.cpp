@@ -1,0 +1,214 @@
+#include "engine/FileSearch.h"
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "TempFileTree.h"
+#include "engine/FlagWords.h"
+#include "engine/MatchFlags.h"
+
+namespace RegexComponent::engine {
+namespace {
+
+using testing::TempFileTree;
+
+// Offsets and lengths of every sub-expression of one match, -1 for a group
+// that took no part.
+using MatchRecord = std::vector<std::int64_t>;
+
+MatchRecord Record(const boost::cmatch& match, const char* base, std::uint64_t baseOffset) {
+  MatchRecord record;
+  for (std::size_t i = 0; i < match.size(); ++i) {
+    record.push_back(match[i].matched ? static_cast<std::int64_t>(baseOffset) + (match[i].first - base) : -1);
+    record.push_back(match[i].matched ? match[i].length() : -1);
+  }
+  return record;
+}
+
+class RecordingSink final : public MatchSink {
+ public:
+  std::vector<MatchRecord> matches;
+  std::vector<std::string> paths;
+  bool OnMatch(const char* path, const boost::cmatch& match, const Chunk& chunk) override {
+    matches.push_back(Record(match, chunk.begin, chunk.offset));
+    paths.emplace_back(path);
+    return true;
+  }
+};
+
+std::vector<MatchRecord> WholeFileGrep(const std::string& content, const boost::regex& re,
+                                       boost::regex_constants::match_flag_type flags) {
+  std::vector<MatchRecord> matches;
+  const char* begin = content.data();
+  boost::regex_grep(
+      [&](const boost::cmatch& m) {
+        matches.push_back(Record(m, begin, 0));
+        return true;
+      },
+      begin, begin + content.size(), re, flags);
+  return matches;
+}
+
+// Lines of a few letters and spaces, some empty, sometimes no final line feed.
+std::string RandomText(std::mt19937& random) {
+  static const char kAlphabet[] = "aab b\n";
+  std::string text(random() % 200, ' ');
+  for (char& c : text) c = kAlphabet[random() % (sizeof kAlphabet - 1)];
+  return text;
+}
+
+// Expressions whose matches never contain a line feed nor look across one
+// (except at the byte right before a position), so cutting the file into
+// chunks after line feeds must not change any result.
+const char* const kLineLocalExpressions[] = {
+    "a+", "^a", "b$", "\\bab", "ab\\b", "\\<b", "b\\>", "\\Bb", "a*", "^", "$", "\\Aa",
+    "b\\z", "(a)(b)?", "b(?=\n)", "(?<=a)b", "^$", "[^\n]*", "a|b b",
+};
+
+const std::uint32_t kFlagWords[] = {
+    0, match::Shortest, match::NotBeginningOfLine, match::NotEndOfLine,
+    match::NotBeginningOfBuffer, match::NotEndOfBuffer, match::NotNullString,
+    match::NotBeginningOfWord | match::NotEndOfWord,
+};
+
+TEST(FileSearchTest, ChunkedGrepAgreesWithWholeFileGrep) {
+  TempFileTree tree;
+  std::mt19937 random(20240611);
+  for (int round = 0; round < 40; ++round) {
+    const std::string content = RandomText(random);
+    tree.Write("f.txt", content);
+    const FileSpec spec = ParseFileSpec(tree.Path("f.txt"));
+    for (const char* expression : kLineLocalExpressions) {
+      const boost::regex re(expression);
+      for (const std::uint32_t word : kFlagWords) {
+        const auto flags = ToBoostMatchFlags(word);
+        const std::vector<MatchRecord> expected = WholeFileGrep(content, re, flags);
+        for (const std::size_t chunkSize : {1, 2, 3, 7, 16, 64, 4096}) {
+          FileSearch search(chunkSize, 1 << 20);
+          RecordingSink sink;
+          EXPECT_EQ(search.Grep(re, spec, false, flags, &sink), expected.size());
+          ASSERT_EQ(sink.matches, expected) << "expression " << expression << " flags " << word
+                                            << " chunk " << chunkSize << " text\n" << content;
+        }
+      }
+    }
+  }
+}
+
+TEST(FileSearchTest, ContinuousMatchingFollowsAdjacentMatchesAcrossChunks) {
+  TempFileTree tree;
+  const std::string content = "ab\nba\n\nbb\nx\naa\n";
+  tree.Write("f.txt", content);
+  const boost::regex re("[ab]*\n");
+  const auto flags = ToBoostMatchFlags(match::Continuous);
+  const std::vector<MatchRecord> expected = WholeFileGrep(content, re, flags);
+  ASSERT_EQ(expected.size(), 4u);  // stops at the "x" line
+  for (const std::size_t chunkSize : {1, 4, 8, 64}) {
+    FileSearch search(chunkSize, 1 << 20);
+    RecordingSink sink;
+    search.Grep(re, ParseFileSpec(tree.Path("f.txt")), false, flags, &sink);
+    EXPECT_EQ(sink.matches, expected) << "chunk " << chunkSize;
+  }
+}
+
+TEST(FileSearchTest, FindReportsTheFirstMatchOnly) {
+  TempFileTree tree;
+  std::mt19937 random(7);
+  for (int round = 0; round < 60; ++round) {
+    const std::string content = RandomText(random);
+    tree.Write("f.txt", content);
+    for (const char* expression : {"^b", "ab\\b", "b b", "a\\z"}) {
+      const boost::regex re(expression);
+      const auto flags = ToBoostMatchFlags(0);
+      const std::vector<MatchRecord> all = WholeFileGrep(content, re, flags);
+      for (const std::size_t chunkSize : {1, 5, 4096}) {
+        FileSearch search(chunkSize, 1 << 20);
+        RecordingSink sink;
+        EXPECT_EQ(search.Find(re, ParseFileSpec(tree.Path("f.txt")), false, flags, &sink), all.empty() ? 0u : 1u);
+        ASSERT_EQ(sink.matches.size(), all.empty() ? 0u : 1u);
+        if (!all.empty()) {
+          EXPECT_EQ(sink.matches[0], all[0]) << expression << " in\n" << content;
+        }
+      }
+    }
+  }
+}
+
+TEST(FileSearchTest, LinesLongerThanTheLimitAreCutAndMemoryStaysBounded) {
+  TempFileTree tree;
+  tree.Write("a-long.txt", std::string(10000, 'x') + "\n" + std::string(300, 'x'));
+  tree.Write("b-short.txt", "x\n");
+  FileSearch search(64, 256);
+  RecordingSink sink;
+  // A one-byte match can never straddle a cut, so every one is found once.
+  EXPECT_EQ(search.Grep(boost::regex("x"), ParseFileSpec(tree.Path("*.txt")), false, ToBoostMatchFlags(0), &sink),
+            10301u);
+  ASSERT_EQ(sink.matches.size(), 10301u);
+  EXPECT_EQ(sink.matches[9999][0], 9999);
+  EXPECT_EQ(sink.matches[10000][0], 10001);
+  EXPECT_EQ(sink.matches[10299][0], 10300);
+  EXPECT_EQ(sink.matches[10300][0], 0);  // the second file
+  EXPECT_EQ(search.Reader().Capacity(), 64u);  // a grown buffer is given back
+}
+
+TEST(FileSearchTest, LongLineGrowsTheBufferAndStaysExact) {
+  TempFileTree tree;
+  const std::string content = "ab\n" + std::string(5000, 'a') + "b\nab";
+  tree.Write("f.txt", content);
+  const boost::regex re("a+b");
+  FileSearch search(16, 1 << 20);
+  RecordingSink sink;
+  search.Grep(re, ParseFileSpec(tree.Path("f.txt")), false, ToBoostMatchFlags(0), &sink);
+  EXPECT_EQ(sink.matches, WholeFileGrep(content, re, ToBoostMatchFlags(0)));
+}
+
+// Truncates the file it is searching at the first match, as another process
+// might; the search must end quietly with what was already read.
+class TruncatingSink final : public MatchSink {
+ public:
+  explicit TruncatingSink(std::string path) : path_(std::move(path)) {}
+  std::size_t seen = 0;
+  bool OnMatch(const char*, const boost::cmatch&, const Chunk&) override {
+    if (seen++ == 0) {
+      EXPECT_EQ(::truncate(path_.c_str(), 0), 0);
+    }
+    return true;
+  }
+
+ private:
+  std::string path_;
+};
+
+TEST(FileSearchTest, FileTruncatedWhileSearchedEndsEarly) {
+  TempFileTree tree;
+  std::string content;
+  for (int i = 0; i < 1000; ++i) content += "match\n";
+  tree.Write("f.txt", content);
+  FileSearch search(64, 1 << 20);
+  TruncatingSink sink(tree.Path("f.txt"));
+  const std::uint64_t count =
+      search.Grep(boost::regex("match"), ParseFileSpec(tree.Path("f.txt")), false, ToBoostMatchFlags(0), &sink);
+  EXPECT_GE(count, 1u);
+  EXPECT_LT(count, 1000u);
+  EXPECT_EQ(count, sink.seen);
+}
+
+TEST(FileSearchTest, EmptyFilesAndFilesOfUnknownSize) {
+  TempFileTree tree;
+  tree.Write("empty", "");
+  FileSearch search;
+  const auto flags = ToBoostMatchFlags(0);
+  EXPECT_EQ(search.Grep(boost::regex("^"), ParseFileSpec(tree.Path("empty")), false, flags, nullptr), 1u);
+  EXPECT_EQ(search.Grep(boost::regex("a"), ParseFileSpec(tree.Path("empty")), false, flags, nullptr), 0u);
+  // /proc files call themselves empty but have content.
+  EXPECT_EQ(search.Grep(boost::regex("^Name:"), ParseFileSpec("/proc/self/status"), false, flags, nullptr), 1u);
+}
+
+}  // namespace
+}  // namespace RegexComponent::engine
