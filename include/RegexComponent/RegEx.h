@@ -1,0 +1,59 @@
+// RegEx: searches the files named by a wildcard file specification for a
+// regular expression, reporting each match or each matching file to a plain
+// function. See docs/file-search.md for the specification rules, the visiting
+// order and the reading method.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace RegexComponent {
+
+class RegEx {
+ public:
+  // Returning false from a callback ends the walk.
+  using GrepFilesCallbackType = bool (*)(const char* file, const RegEx& expression);
+  using FindFilesCallbackType = bool (*)(const char* file);
+
+  RegEx();
+  ~RegEx();
+  RegEx(const RegEx&) = delete;
+  RegEx& operator=(const RegEx&) = delete;
+
+  // Compiles `text` (null counts as empty) in Boost's default perl syntax,
+  // case-insensitively if `icase`. Throws boost::regex_error for a bad
+  // expression, after which no expression is set. Returns the number of
+  // marked sub-expressions, not counting the whole match, so sub-expressions
+  // 0 (the whole match) to the returned value are valid for What/Position.
+  unsigned SetExpression(const char* text, bool icase);
+
+  // Calls `callback` (may be null: then only counts) for every match in
+  // every file `files` names, in file order. `matchFlags` is the component's
+  // match-flag word. Returns the number of matches found. Returns 0 without
+  // searching when no expression is set or `files` is null or empty.
+  // Exceptions from the callback or the matcher pass out; the object stays
+  // usable. Throws std::logic_error when called from one of this object's
+  // own callbacks (another object may be used there freely).
+  unsigned GrepFiles(GrepFilesCallbackType callback, const char* files, bool recurse,
+                     std::uint32_t matchFlags);
+  // Calls `callback` (may be null) once for each file with a match, reading
+  // each file only up to its first match. Returns the number of such files.
+  // Otherwise as GrepFiles.
+  unsigned FindFiles(FindFilesCallbackType callback, const char* files, bool recurse,
+                     std::uint32_t matchFlags);
+
+  // The current match, valid while a GrepFiles callback runs: the text of
+  // sub-expression i (0 = the whole match), "" when it took no part, i is
+  // out of range or no callback is running.
+  std::string What(int i) const;
+  // Its byte offset from the start of the file, truncated to 32 bits;
+  // static_cast<unsigned>(-1) when What(i) would be "" for those reasons.
+  unsigned Position(int i) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace RegexComponent
