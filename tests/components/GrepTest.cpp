@@ -1,0 +1,222 @@
+// Grep over the subject: count, per-match events with line positions, and
+// handlers that stop the run, replace the subject or expression, throw, or
+// run other operations of the same component.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <RegexComponent/RegularExpressionCustom.h>
+
+#include "EventRecorder.h"
+
+using namespace RegexComponent;
+using RE = RegularExpressionCustom;
+using RegexComponent::testing::EventRecorder;
+
+namespace {
+
+using Position = std::pair<unsigned, unsigned>;
+
+class Grep : public ::testing::Test {
+ protected:
+  RE re{nullptr};
+  EventRecorder grepping;
+  EventRecorder matching;
+
+  void Listen() {
+    re.OnGrepping = Bind(&grepping, &EventRecorder::Grepping);
+    re.OnMatching = Bind(&matching, &EventRecorder::Matching);
+  }
+  void Set(const char* expression, const std::string& subject) {
+    re.Expression = expression;
+    re.StringToMatch = AnsiString(subject);
+  }
+  std::vector<Position> Positions() const {
+    std::vector<Position> out;
+    for (const auto& e : grepping.Events) out.emplace_back(e.LineIndex, e.StartOfLine);
+    return out;
+  }
+  std::vector<std::string> Matched() const {
+    std::vector<std::string> out;
+    for (const auto& e : grepping.Events) out.push_back(e.Parts.empty() ? "<no parts>" : e.Parts[0]);
+    return out;
+  }
+};
+
+TEST_F(Grep, NothingToRunOnGivesZeroWithoutEvents) {
+  Listen();
+  Set("(", "");
+  EXPECT_EQ(re.Grep(), 0u);
+  EXPECT_EQ(re.GetExpressionError(), "");  // an empty subject is not even worth compiling for
+  EXPECT_EQ(re.NumberOfSubexpressions(), 0u);
+  re.StringToMatch = "abc";
+  EXPECT_EQ(re.Grep(), 0u);
+  EXPECT_NE(re.GetExpressionError(), "");
+  re.Expression = "";
+  EXPECT_EQ(re.Grep(), 0u);
+  EXPECT_TRUE(grepping.Events.empty());
+}
+
+TEST_F(Grep, EachMatchReportsItsLineAndTheTextAroundIt) {
+  Listen();
+  Set("ab", "ab\ncab");
+  EXPECT_EQ(re.Grep(), 2u);
+  ASSERT_EQ(grepping.Events.size(), 2u);
+  EXPECT_EQ(Positions(), (std::vector<Position>{{1, 0}, {2, 3}}));
+  // The prefix of a grep match runs from the end of the previous one.
+  EXPECT_EQ(grepping.Events[0].Parts, (CPPStringArray{"ab", "", "", "\ncab"}));
+  EXPECT_EQ(grepping.Events[1].Parts, (CPPStringArray{"ab", "", "\nc", ""}));
+  for (const auto& e : grepping.Events) EXPECT_EQ(e.Sender, &re);
+
+  grepping.Events.clear();
+  Set("x", "x\r\nx");  // only the line feed ends a line
+  EXPECT_EQ(re.Grep(), 2u);
+  EXPECT_EQ(Positions(), (std::vector<Position>{{1, 0}, {2, 3}}));
+
+  grepping.Events.clear();
+  Set("a", "aa");
+  EXPECT_EQ(re.Grep(), 2u);
+  EXPECT_EQ(Positions(), (std::vector<Position>{{1, 0}, {1, 0}}));
+
+  grepping.Events.clear();
+  Set("a|b", "a\n\n\nb\na");  // lines without a match are counted too
+  EXPECT_EQ(re.Grep(), 3u);
+  EXPECT_EQ(Positions(), (std::vector<Position>{{1, 0}, {4, 4}, {5, 6}}));
+}
+
+TEST_F(Grep, AMatchAcrossALineFeedCountsFromItsStart) {
+  Listen();
+  Set("b.c|d", "ab\ncd");
+  EXPECT_EQ(re.Grep(), 2u);
+  EXPECT_EQ(Matched(), (std::vector<std::string>{"b\nc", "d"}));
+  EXPECT_EQ(Positions(), (std::vector<Position>{{1, 0}, {2, 3}}));
+}
+
+TEST_F(Grep, WithoutAHandlerEveryMatchIsCounted) {
+  Set("a", "banana\nand a");
+  EXPECT_EQ(re.Grep(), 5u);
+  Set("(b)|(x)", "abxbx");
+  EXPECT_EQ(re.Grep(), 4u);
+}
+
+TEST_F(Grep, StoppingAtAMatchCountsThatMatch) {
+  Listen();
+  grepping.During = [](std::size_t, const CPPStringArray&, bool& bcontinue) { bcontinue = false; };
+  Set("a", "aaaa");
+  EXPECT_EQ(re.Grep(), 1u);
+  EXPECT_EQ(grepping.Events.size(), 1u);
+
+  grepping.Events.clear();
+  grepping.During = [](std::size_t index, const CPPStringArray&, bool& bcontinue) { bcontinue = index < 2; };
+  EXPECT_EQ(re.Grep(), 3u);
+  EXPECT_EQ(grepping.Events.size(), 3u);
+}
+
+TEST_F(Grep, ReplacingTheSubjectInAHandlerLeavesTheRunOnTheOldText) {
+  Listen();
+  const std::string old = "ab, on a first line long enough for the heap\nab\nab";
+  grepping.During = [this](std::size_t index, const CPPStringArray&, bool&) {
+    if (index == 0) re.StringToMatch = "x\nx\nx\nx\nab, the new subject, long enough for the heap";
+  };
+  Set("ab", old);
+  EXPECT_EQ(re.Grep(), 3u);
+  EXPECT_EQ(Positions(), (std::vector<Position>{{1, 0}, {2, 45}, {3, 48}}));
+  ASSERT_EQ(grepping.Events.size(), 3u);
+  EXPECT_EQ(grepping.Events[2].Parts, (CPPStringArray{"ab", "", "\n", ""}));
+}
+
+TEST_F(Grep, MatchInsideAHandlerReportsTheGrepsCurrentMatch) {
+  Listen();
+  re.FormatString = "<$&>";
+  std::vector<std::string> formatted;
+  grepping.During = [this, &formatted](std::size_t, const CPPStringArray& given, bool&) {
+    ASSERT_TRUE(re.Match());  // "a." at the start of the subject: "ab"
+    EXPECT_EQ(re.GetMatchingStrings(), given);
+    std::string text;
+    re.Format(text);
+    formatted.push_back(text);
+  };
+  Set("a.", "ab\nac");
+  EXPECT_EQ(re.Grep(), 2u);
+  ASSERT_EQ(matching.Events.size(), 2u);
+  EXPECT_EQ(matching.Events[0].Parts[0], "ab");
+  EXPECT_EQ(matching.Events[1].Parts, (CPPStringArray{"ac", "", "\n", ""}));
+  EXPECT_EQ(formatted, (std::vector<std::string>{"<ab>", "<ac>"}));
+  // Once the run is over LastMatch is described again: the last Match's "ab".
+  EXPECT_EQ(re.GetMatchingStrings(), (CPPStringArray{"ab", "", "", "\nac"}));
+}
+
+TEST_F(Grep, AfterARunLastMatchIsDescribedAgain) {
+  Listen();
+  Set("c", "abcd");
+  ASSERT_TRUE(re.Search());
+  const CPPStringArray held = re.GetMatchingStrings();
+  Set("(x)", "x\nx");
+  EXPECT_EQ(re.Grep(), 2u);
+  EXPECT_EQ(grepping.Events[1].Parts, (CPPStringArray{"x", "x", "", "\n", ""}));
+  EXPECT_EQ(re.GetMatchingStrings(), held);
+}
+
+TEST_F(Grep, AnExceptionFromAHandlerReachesTheCallerAndTheComponentRecovers) {
+  Listen();
+  Set("q", "q");
+  ASSERT_TRUE(re.Search());
+  const CPPStringArray held = re.GetMatchingStrings();
+  grepping.During = [](std::size_t index, const CPPStringArray&, bool&) {
+    if (index == 1) throw std::runtime_error("stop");
+  };
+  Set("ab", "ab\nab\nab");
+  EXPECT_THROW(re.Grep(), std::runtime_error);
+  EXPECT_EQ(grepping.Events.size(), 2u);
+  EXPECT_EQ(re.GetMatchingStrings(), held);
+
+  grepping.Events.clear();
+  grepping.During = nullptr;
+  EXPECT_EQ(re.Grep(), 3u);
+  EXPECT_EQ(Positions(), (std::vector<Position>{{1, 0}, {2, 3}, {3, 6}}));
+  EXPECT_TRUE(re.Search());
+}
+
+TEST_F(Grep, ANestedGrepRunsOnItsOwnAndTheOuterRunKeepsItsLines) {
+  Listen();
+  EventRecorder inner;
+  std::vector<CPPStringArray> afterInner;
+  grepping.During = [&](std::size_t index, const CPPStringArray&, bool&) {
+    if (index != 0) return;
+    re.OnGrepping = Bind(&inner, &EventRecorder::Grepping);
+    re.StringToMatch = "\n\n\nab";
+    EXPECT_EQ(re.Grep(), 1u);
+    re.OnGrepping = Bind(&grepping, &EventRecorder::Grepping);
+    afterInner.push_back(re.GetMatchingStrings());  // the outer run's current match again
+  };
+  Set("ab", "ab\nab\nab");
+  EXPECT_EQ(re.Grep(), 3u);
+  ASSERT_EQ(inner.Events.size(), 1u);
+  EXPECT_EQ(inner.Events[0].LineIndex, 4u);
+  EXPECT_EQ(inner.Events[0].StartOfLine, 3u);
+  EXPECT_EQ(Positions(), (std::vector<Position>{{1, 0}, {2, 3}, {3, 6}}));
+  ASSERT_EQ(afterInner.size(), 1u);
+  EXPECT_EQ(afterInner[0], (CPPStringArray{"ab", "", "", "\nab\nab"}));
+}
+
+TEST_F(Grep, ChangingTheExpressionInAHandlerLeavesTheRunningGrepAlone) {
+  Listen();
+  grepping.During = [this](std::size_t index, const CPPStringArray&, bool&) {
+    if (index != 0) return;
+    re.Expression = "(x)(y)";
+    EXPECT_FALSE(re.Match());
+    EXPECT_EQ(re.NumberOfSubexpressions(), 3u);  // the new expression is compiled
+  };
+  Set("ab", "ab\nab");
+  EXPECT_EQ(re.Grep(), 2u);
+  EXPECT_EQ(Positions(), (std::vector<Position>{{1, 0}, {2, 3}}));
+  ASSERT_EQ(grepping.Events.size(), 2u);
+  // The array describes the match being reported, with that match's slots.
+  EXPECT_EQ(grepping.Events[1].Parts, (CPPStringArray{"ab", "", "\n", ""}));
+  EXPECT_TRUE(matching.Events.empty());
+}
+
+}  // namespace
