@@ -56,7 +56,7 @@ int main() {
               re->ParseExpression(), re->GetExpressionError().c_str());
 
   std::printf("\nA search with its event\n");
-  re->ExpressionOptions = RE::OptionsSet{RE::Extended};
+  re->ExpressionOptions = RE::OptionsSet{RE::Extended, RE::CaseInsensitive};
   re->Expression = "(ab+)(c)";
   re->StringToMatch = "first line\nsecond: xABBBc!";
   re->OnSearching = Bind(&form, &Form::Found);

@@ -103,7 +103,7 @@ const M kRestricting{RE::MatchNotBeginningOfLine, RE::MatchNotEndOfLine,  RE::Ma
 TEST_P(SetMatchesRules, KeepsMatchDefaultExactlyWhenNothingRestricts) {
   const MatchCase& c = GetParam();
   RE re(nullptr);
-  re.MatchOptions = c.from;
+  re.MatchOptions = M(c.from) << RE::MatchDefault;  // from { MatchDefault }, rule 3 reaches `from`
   ASSERT_EQ(M(re.MatchOptions), c.from) << "precondition";
   re.MatchOptions = c.requested;
   EXPECT_EQ(M(re.MatchOptions).ToBits(), c.expected.ToBits());
