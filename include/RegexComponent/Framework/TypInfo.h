@@ -41,6 +41,11 @@ struct TPropInfo {
   bool Stored = true;
   std::function<TPropertyValue(const TObject&)> Read;
   std::function<void(TObject&, const TPropertyValue&)> Write;
+  // The loading writer: stores a value read from a form file exactly as it
+  // was saved. A writer whose result depends on the value already stored
+  // (a set whose members follow mode rules) cannot restore every saved
+  // value, so such a property supplies this; when empty, Write is used.
+  std::function<void(TObject&, const TPropertyValue&)> Load;
 };
 
 using TPropList = std::vector<TPropInfo>;
@@ -113,6 +118,14 @@ TPropInfo MakePropInfo(std::string name, std::string typeName, std::string reade
   info.Read = [read](const TObject& o) { return Traits::ToValue(read(static_cast<const C&>(o))); };
   info.Write = [write](TObject& o, const TPropertyValue& v) { write(static_cast<C&>(o), Traits::FromValue(v)); };
   return info;
+}
+
+// Gives a property of class C with value type T its loading writer.
+template <class C, class T>
+void SetLoadWriter(TPropInfo& info, std::function<void(C&, const T&)> load) {
+  info.Load = [load](TObject& o, const TPropertyValue& v) {
+    load(static_cast<C&>(o), TPropertyTraits<T>::FromValue(v));
+  };
 }
 
 // Picks the named properties, in the order given, from a list of declared
