@@ -17,6 +17,8 @@ namespace RegexComponent::engine {
 // Matches are found exactly as the component's Grep finds them: regex_grep
 // with the same, already translated, `flags` (empty matches included, and
 // Boost's own rule for stepping past them). Returns the number of matches.
+// As regex_grep reports them, "$`" in the format is the text since the end of
+// the previous match (not since `first`) and "$'" runs to `last`.
 // Boost's exceptions (e.g. on excessive backtracking) propagate; `out` then
 // holds what was produced up to that point.
 std::size_t MergeAll(const boost::regex& re, const char* first, const char* last, std::string_view format,

@@ -49,6 +49,7 @@ TEST(MergeEngine, AppendsAndExpandsSubExpressions) {
   MergeAll(boost::regex("(\\w+)=(\\w+)"), subject.data(), subject.data() + subject.size(), "$2-$1", true,
            ToBoostMatchFlags(0), out);
   EXPECT_EQ(out, "head:1-a, 22-bb");
+  EXPECT_EQ(Merge("[0-9]", "a1b2c", "<$`|$'>", false).text, "<a|b2c><b|c>");
 }
 
 TEST(MergeEngine, EmptyMatchesLoseAndDoubleNothing) {
