@@ -200,7 +200,8 @@ class Rewriter {
   // the group's syntax, not a repeat operator.
   void PerlGroupHead() {
     Copy(1);
-    if (At(pos_, '|')) return Copy(1);  // branch reset "(?|"
+    // Branch reset "(?|" and relative recursion "(?+1)".
+    if (At(pos_, '|') || At(pos_, '+')) return Copy(1);
     if (At(pos_, '#')) Comment();
   }
 

@@ -316,6 +316,7 @@ TEST(SyntaxTranslator, RewritingKeepsTokensWhole) {
       {kLimitedNormal, "(?:a)+", "a+", Hit("a+", 0)},
       {kLimitedNormal, "(?|(a)|(b))", "b", Miss()},
       {sx::Normal | sx::VerticalbarNotOperator, R"((?|(a)\|(b)))", "b", Hit("b", 1)},
+      {kLimitedNormal, "(?+1)(a)", "aa", Hit("aa", 1)},
       {sx::Normal & ~sx::Intervals, R"(\x{41}\p{alpha})", "Ab", Hit("Ab")},
       {sx::Extended | sx::BracesNotOperators, R"(\x{41})", "A", Hit("A")},
       {sx::Normal | sx::BracesNotOperators, R"((a)\g{1})", "aa", Hit("aa", 1)},
