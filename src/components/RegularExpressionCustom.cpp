@@ -498,14 +498,21 @@ TPropInfo BoolProperty(const char* name, bool RC::*field) {
 const TPropList& RC::DeclaredProperties() {
   static const TPropList list = [] {
     TPropList l;
+    // SetMatches and SetOptions adjust a set relative to the one stored, so
+    // they cannot restore every saved set; loading stores it as saved.
     l.push_back(MakePropInfo<RC, MatchesSet>(
         "MatchOptions", "Matches", "FMatchOptions", "SetMatches",
         [](const RC& c) { return c.FMatchOptions; }, [](RC& c, const MatchesSet& v) { c.SetMatches(v); },
         TSetValue{}));
+    SetLoadWriter<RC, MatchesSet>(l.back(), [](RC& c, const MatchesSet& v) { c.FMatchOptions = v; });
     l.push_back(MakePropInfo<RC, OptionsSet>(
         "ExpressionOptions", "Options", "FExpressionOptions", "SetOptions",
         [](const RC& c) { return c.FExpressionOptions; }, [](RC& c, const OptionsSet& v) { c.SetOptions(v); },
         TSetValue{}));
+    SetLoadWriter<RC, OptionsSet>(l.back(), [](RC& c, const OptionsSet& v) {
+      c.FExpressionOptions = v;
+      c.ExpressionParsed = false;
+    });
     l.push_back(TextProperty("Expression", &RC::GetExpression, &RC::SetExpression));
     l.push_back(TextProperty("FormatString", &RC::GetFormatString, &RC::SetFormatString));
     l.push_back(BoolProperty("DirectoryRecursion", &RC::DirectoryRecursion));
