@@ -1,0 +1,93 @@
+// grepfiles and findfiles. The component hands these to its file-search
+// object, which reads the expression in Perl syntax with only the
+// case-insensitive option; the checks here make the other options and a
+// bad file specification visible instead of silently finding nothing.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <RegexComponent/RegEx.h>
+
+#include "Commands.h"
+#include "ToolError.h"
+
+namespace RegexComponent::tool {
+
+namespace {
+
+// The walk skips what it cannot open, so a directory part that does not
+// exist, or a plain file name that does not, would look like "no match".
+void CheckFileSpec(const std::string& spec, bool recurse) {
+  const std::size_t slash = spec.rfind('/');
+  const std::string directory = slash == std::string::npos ? "." : spec.substr(0, slash + 1);
+  struct stat info {};
+  if (::stat(directory.c_str(), &info) != 0) throw ToolError(directory + ": " + std::strerror(errno));
+  if (!S_ISDIR(info.st_mode)) throw ToolError(directory + ": " + std::strerror(ENOTDIR));
+  const std::string name = slash == std::string::npos ? spec : spec.substr(slash + 1);
+  const bool literalName = !name.empty() && name.find_first_of("*?[\\") == std::string::npos;
+  if (literalName && !recurse && ::stat(spec.c_str(), &info) != 0)
+    throw ToolError(spec + ": " + std::strerror(errno));
+}
+
+std::string EscapeForPerl(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    if (std::strchr("\\^$.|?*+()[]{}", c) && c != '\0') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
+// Compiles the expression as the file search will, to report its error.
+void CheckPerlExpression(const std::string& expression, bool icase) {
+  RegEx probe;
+  try {
+    probe.SetExpression(expression.c_str(), icase);
+  } catch (const boost::regex_error& e) {
+    throw ToolError("invalid expression '" + expression + "' for a file search: " + e.what());
+  }
+}
+
+void PrepareFileSearch(RegularExpressionCustom& re) {
+  const std::string spec = re.FilesToMatch.Get().ToStdString();
+  if (spec.empty()) throw ToolError("no file specification given");
+  CheckFileSpec(spec, re.DirectoryRecursion);
+  const RE::OptionsSet options = re.ExpressionOptions;
+  if (!options.Contains(RE::Normal))
+    std::fprintf(stderr, "regexp: warning: file searches read the expression in Perl syntax, not Basic or Extended\n");
+  // Literal text is spelled out in Perl syntax, since the file search
+  // knows no literal option.
+  if (options.Contains(RE::Literals)) re.Expression = EscapeForPerl(re.Expression.Get().ToStdString());
+  CheckPerlExpression(re.Expression.Get().ToStdString(), options.Contains(RE::CaseInsensitive));
+}
+
+int RunGrepFiles(const Settings& s, RegularExpressionCustom& re, Reporter& reporter) {
+  if (s.filesOnly) {
+    re.OnFindFiles = Bind(&reporter, &Reporter::FoundFile);
+    return re.FindFiles() > 0 ? kFound : kNotFound;
+  }
+  re.OnGreppingFiles = s.countOnly ? Bind(&reporter, &Reporter::CountedFile) : Bind(&reporter, &Reporter::GreppedFile);
+  const std::uint32_t count = re.GrepFiles();
+  reporter.FlushFileCount();
+  return count > 0 ? kFound : kNotFound;
+}
+
+int RunFindFiles(const Settings& s, RegularExpressionCustom& re, Reporter& reporter) {
+  if (!s.countOnly) re.OnFindFiles = Bind(&reporter, &Reporter::FoundFile);
+  const std::uint32_t count = re.FindFiles();
+  if (s.countOnly) WriteLine(std::to_string(count));
+  return count > 0 ? kFound : kNotFound;
+}
+
+}  // namespace
+
+int RunFileCommand(const Settings& s, RegularExpressionCustom& re, Reporter& reporter) {
+  CheckExpression(re);
+  PrepareFileSearch(re);
+  if (s.command == Command::GrepFiles) return RunGrepFiles(s, re, reporter);
+  return RunFindFiles(s, re, reporter);
+}
+
+}  // namespace RegexComponent::tool
