@@ -1,0 +1,222 @@
+// End-to-end tests of the regexp tool: the built binary runs on real files
+// and its output, messages and exit status are checked.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "TempFileTree.h"
+
+extern char** environ;
+
+namespace {
+
+using RegexComponent::testing::TempFileTree;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  // Runs the tool in the scratch tree with `input` on standard input;
+  // output goes through files so that no pipe can fill up.
+  Result Run(const std::vector<std::string>& args, const std::string& input = "") {
+    tree.Write(".stdin", input);
+    std::vector<std::string> argv{RC_REGEXP_TOOL};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& a : argv) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, tree.Root().c_str());
+    posix_spawn_file_actions_addopen(&actions, 0, tree.Path(".stdin").c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, tree.Path(".stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, tree.Path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    Result result;
+    const int spawned = posix_spawn(&pid, pointers[0], &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return result;
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    result.out = Slurp(tree.Path(".stdout"));
+    result.err = Slurp(tree.Path(".stderr"));
+    return result;
+  }
+
+  // A failure: status 2, nothing on stdout, one "regexp: " line on stderr
+  // holding `needle`.
+  void ExpectError(const Result& r, const std::string& needle) {
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("regexp: ", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find(needle), std::string::npos) << r.err;
+  }
+
+  TempFileTree tree;
+  const std::string text = "first line\nsecond: xABBBc!\nabbc again\n";
+};
+
+TEST_F(Cli, SearchMatchAndMatchAllPrintPartsAndLines) {
+  tree.Write("s.txt", text);
+  Result r = Run({"search", "-i", "(ab+)(c)", "s.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "match: ABBBc\noffset: 20\nline: 2\nline start: 11\n$1: ABBB\n$2: c\n");
+  EXPECT_EQ(Run({"search", "zz", "s.txt"}).status, 1);
+  EXPECT_EQ(Run({"match", "second"}, "x second").status, 1);
+  r = Run({"match", "(\\w+) (\\w+)", "-"}, "one two three");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "match: one two\noffset: 0\nline: 1\nline start: 0\n$1: one\n$2: two\n");
+  EXPECT_EQ(Run({"matchall", "one two"}, "one two three").status, 1);
+  EXPECT_EQ(Run({"matchall", "-e", "[a-z ]+", "--text", "one two three"}).out.substr(0, 21), "match: one two three\n");
+}
+
+TEST_F(Cli, GrepPrintsEveryMatchWithLineNumbers) {
+  tree.Write("s.txt", text);
+  tree.Write("t.txt", "abc\n\nab\n");
+  Result r = Run({"grep", "-i", "ab+c", "s.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "2:ABBBc\n3:abbc\n");
+  EXPECT_EQ(Run({"grep", "b"}, text).out, "3:b\n3:b\n");
+  EXPECT_EQ(Run({"grep", "-c", "b", "-"}, text).out, "2\n");
+  EXPECT_EQ(Run({"grep", "ab", "s.txt", "t.txt"}).out, "s.txt:3:ab\nt.txt:1:ab\nt.txt:3:ab\n");
+  EXPECT_EQ(Run({"grep", "-c", "ab", "s.txt", "t.txt"}).out, "s.txt:1\nt.txt:2\n");
+  // Empty matches are counted but, as with grep -o, not printed.
+  r = Run({"grep", "x*", "--text", "ab"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Run({"grep", "zz", "s.txt"}).status, 1);
+  // A file that cannot be read is reported; the others are still searched.
+  r = Run({"grep", "ab", "t.txt", "missing.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "t.txt:1:ab\nt.txt:3:ab\n");
+  EXPECT_EQ(r.err, "regexp: missing.txt: No such file or directory\n");
+}
+
+TEST_F(Cli, MergeAndFormatUseTheFormatSyntax) {
+  tree.Write("s.txt", text);
+  Result r = Run({"merge", "(ab+)c", "[$1]", "s.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "first line\nsecond: xABBBc!\n[abb] again\n");
+  EXPECT_EQ(Run({"merge", "-o", "-i", "(ab+)c", "<$1>\\n", "s.txt"}).out, "<ABBB>\n<abb>\n");
+  EXPECT_EQ(Run({"merge", " +", "", "--text", "a  b   c"}).out, "abc");
+  r = Run({"merge", "zz", "x"}, "unchanged\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "unchanged\n");
+  EXPECT_EQ(Run({"format", "(\\w+) (\\w+)", "$2 $1", "--text", "hello world"}).out, "world hello\n");
+  r = Run({"format", "(x)?y", "?1yes:no", "--text", "y"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "no\n");
+  EXPECT_EQ(Run({"format", "-e", "q", "--format-string", "$&", "--text", "abc"}).status, 1);
+}
+
+TEST_F(Cli, SyntaxAndMatchOptionsReachTheComponent) {
+  EXPECT_EQ(Run({"grep", "-G", "a\\{2\\}", "--text", "aaa"}).out, "1:aa\n");
+  EXPECT_EQ(Run({"grep", "-E", "a{2}", "--text", "a{2}aa"}).out, "1:aa\n");
+  EXPECT_EQ(Run({"grep", "-F", "a.c", "--text", "abc a.c"}).out, "1:a.c\n");
+  EXPECT_EQ(Run({"search", "--not-bol", "^a", "--text", "abc"}).status, 1);
+  EXPECT_EQ(Run({"search", "--not-dot-newline", "a.b", "--text", "a\nb"}).status, 1);
+  EXPECT_EQ(Run({"search", "a.b", "--text", "a\nb"}).status, 0);
+  EXPECT_EQ(Run({"format", "--shortest", "a+", "$&", "--text", "aaa"}).out, "a\n");
+  EXPECT_EQ(Run({"format", "a+", "$&", "--text", "aaa"}).out, "aaa\n");
+  EXPECT_EQ(Run({"format", "--shortest", "a|ab", "$&", "--text", "ab"}).out, "a\n");
+  EXPECT_EQ(Run({"format", "a|ab", "$&", "--text", "ab"}).out, "ab\n");
+  Result r = Run({"info", "-G", "-i", "--not-eol", "\\(a\\)\\(b\\)"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("sub-expressions: 3\n"), std::string::npos);
+  EXPECT_NE(r.out.find(" CaseInsensitive Basic\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("match options: MatchNotEndOfLine\n"), std::string::npos) << r.out;
+  EXPECT_NE(Run({"info", "x"}).out, Run({"info", "-E", "x"}).out);
+  ExpectError(Run({"info", "-G", "-E", "x"}), "excludes");
+}
+
+TEST_F(Cli, GrepFilesAndFindFilesWalkTheTree) {
+  tree.Write("a.txt", "x foo\nfoo\n");
+  tree.Write("sub/b.txt", "foofoo\n");
+  tree.Write("sub/c.log", "foo\n");
+  Result r = Run({"grepfiles", "-r", "fo+", "*.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "a.txt:2:foo\na.txt:6:foo\nsub/b.txt:0:foo\nsub/b.txt:3:foo\n");
+  EXPECT_EQ(Run({"grepfiles", "fo+", "*.txt"}).out, "a.txt:2:foo\na.txt:6:foo\n");
+  EXPECT_EQ(Run({"grepfiles", "-r", "-c", "foo", "*.txt"}).out, "a.txt:2\nsub/b.txt:2\n");
+  EXPECT_EQ(Run({"grepfiles", "-r", "-l", "foo", "*"}).out, "a.txt\nsub/b.txt\nsub/c.log\n");
+  EXPECT_EQ(Run({"findfiles", "-r", "x", "*"}).out, "a.txt\n");
+  EXPECT_EQ(Run({"findfiles", "-r", "-c", "foo", "sub/"}).out, "2\n");
+  EXPECT_EQ(Run({"findfiles", "-i", "FOO", "sub/*.log"}).out, "sub/c.log\n");
+  EXPECT_EQ(Run({"grepfiles", "-F", "o\\n", "*.txt"}).status, 1);
+  EXPECT_EQ(Run({"findfiles", "-r", "zzz", "*"}).status, 1);
+  ExpectError(Run({"grepfiles", "foo", "nodir/*.txt"}), "nodir/: No such file or directory");
+  ExpectError(Run({"findfiles", "foo", "none.txt"}), "none.txt: No such file or directory");
+  ExpectError(Run({"findfiles", "foo"}), "no file specification");
+}
+
+TEST_F(Cli, BadInputIsOneLineAndStatusTwo) {
+  tree.Write("s.txt", text);
+  Result r = Run({"search", "(ab", "s.txt"});
+  ExpectError(r, "Unmatched");
+  ExpectError(Run({"grep", "-G", "a\\{2", "s.txt"}), "invalid expression 'a\\{2'");
+  r = Run({"info", "(ab"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("\nerror: Unmatched"), std::string::npos) << r.out;
+  ExpectError(Run({"grepfiles", "(ab", "*.txt"}), "invalid expression");
+  ExpectError(Run({"search", "a", "missing.txt"}), "missing.txt: No such file or directory");
+  ExpectError(Run({"search", "a", "."}), "Is a directory");
+  ExpectError(Run({"search", "--bogus", "a"}), "--bogus");
+  ExpectError(Run({}), "subcommand");
+  ExpectError(Run({"merge", "a"}), "no format string");
+  ExpectError(Run({"search", "a", "--text", "x", "s.txt"}), "--text");
+  ExpectError(Run({"search", "", "s.txt"}), "empty expression");
+  // Backtracking beyond Boost's limit is an exception from the engine.
+  const std::string run(40, 'a');
+  ExpectError(Run({"search", "(a*)*b", "--text", run}), "complexity");
+  ExpectError(Run({"grep", "(a*)*b"}, run), "complexity");
+  EXPECT_EQ(Run({"--help"}).status, 0);
+  EXPECT_EQ(Run({"grepfiles", "--help"}).status, 0);
+}
+
+TEST_F(Cli, SubjectEndsAtTheFirstNulWithAWarning) {
+  tree.Write("bin.dat", std::string("abc\0abd\n", 8));
+  const Result r = Run({"grep", "ab.", "bin.dat"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "1:abc\n");
+  EXPECT_NE(r.err.find("warning: bin.dat: NUL byte at offset 3"), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, FormFilesSaveAndLoadTheComponent) {
+  Result r = Run({"--save-form", "f.form", "search", "-i", "-E", "--not-bol", "(ab+)c", "--text", "xxABc"});
+  EXPECT_EQ(r.status, 0);
+  const std::string info = Run({"info", "-i", "-E", "--not-bol", "(ab+)c"}).out;
+  EXPECT_EQ(Run({"info", "--form", "f.form"}).out, info);
+  // The form's subject is used when no FILE or --text is given.
+  EXPECT_EQ(Run({"search", "--form", "f.form"}).out, r.out);
+  EXPECT_EQ(Run({"grep", "--form", "f.form", "-"}, "ab\nabbc\n").out, "2:abbc\n");
+  EXPECT_EQ(Run({"grep", "--form", "f.form", "-e", "b+"}, "ab\n").out, "1:B\n");
+  EXPECT_EQ(Run({"grep", "--form", "f.form", "-e", "b+", "-"}, "ab\n").out, "1:b\n");
+  tree.Write("bad.form", "object X: RegularExpression\n  Expression = 'unterminated\nend\n");
+  ExpectError(Run({"search", "--form", "bad.form"}), "bad.form:2:");
+  ExpectError(Run({"search", "--form", "none.form"}), "none.form");
+  tree.Write("other.form", "object X: TComponent\nend\n");
+  ExpectError(Run({"search", "--form", "other.form"}), "other.form");
+}
+
+}  // namespace
