@@ -26,6 +26,9 @@ int main() {
   CHECK(re.GetFlagOptions() == 0x01C6);
   re.MatchOptions = RE::MatchesSet{};
   CHECK(re.GetMatchFlags() == 0x00FF);
+  re.ExpressionOptions = RE::OptionsSet{RE::EscapeInCharacterSets, RE::CharacterClasses, RE::Intervals,
+                                        RE::BackReferences, RE::NoLocaleSpecificCollation, RE::Normal};
+  CHECK(re.GetFlagOptions() == 0x4107);
   re.Expression = AnsiString("a(b\0)", 5);
   CHECK(re.GetExpression() == "a(b");
   CHECK(re.GetExpressionError().empty());
