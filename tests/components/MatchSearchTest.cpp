@@ -2,6 +2,7 @@
 // events report and what GetMatchingStrings gives afterwards.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 #include <RegexComponent/RegularExpressionCustom.h>
@@ -266,6 +267,26 @@ TEST_F(MatchSearch, PartsAndLastMatchOutliveTheSubjectTheyCameFrom) {
   EXPECT_EQ(before[0], "needle");
   EXPECT_EQ(before[2], "a line long enough to live on the heap: ");
   EXPECT_EQ(re.GetMatchingStrings()[0], "else");
+}
+
+TEST_F(MatchSearch, AnEngineFailureLeavesNoResultsFromAnEarlierSubject) {
+  Listen();
+  re.FormatString = "[$&]";
+  Set("needle", "an earlier subject, long enough for the heap: needle");
+  ASSERT_TRUE(re.Search());
+  // Nested repeats over a long run without the final 'y' exceed the
+  // engine's complexity bound; the exception reaches the caller.
+  Set("(x+x+)+y", std::string(64, 'x'));
+  EXPECT_THROW(re.Search(), std::runtime_error);
+  EXPECT_EQ(searching.Events.size(), 1u);
+  // The attempt replaced the held results before the engine ran, so
+  // nothing of the earlier subject is described any more.
+  EXPECT_TRUE(re.GetMatchingStrings().empty());
+  std::string formatted;
+  re.Format(formatted);
+  EXPECT_EQ(formatted.find("needle"), std::string::npos) << formatted;
+  Set("x", "x");
+  EXPECT_TRUE(re.Match());
 }
 
 TEST_F(MatchSearch, AHandlerMayReplaceTheSubjectAndRunAgain) {
