@@ -45,6 +45,19 @@ std::string ComponentLabel(const TComponent& c) {
 
 bool IsControlByte(unsigned char b) { return b < 32 || b == 127; }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool IsIdentChar(char c) { return IsIdentStart(c) || IsDigit(c); }
+
+// "nil" is the reader's word for no handler, so it cannot name one.
+bool IsMethodName(std::string_view name) {
+  if (name.empty() || !IsIdentStart(name[0]) || SameKeyword(name, "nil")) return false;
+  for (const char c : name) {
+    if (!IsIdentChar(c)) return false;
+  }
+  return true;
+}
+
 // Printable runs go in quotes (a quote doubled), control bytes as #nn
 // between them; bytes of 128 and above stay inside the quotes as they are.
 std::string QuoteString(std::string_view text) {
@@ -110,17 +123,28 @@ class FormWriter {
     switch (p.Kind) {
       case TTypeKind::Integer: return std::to_string(std::get<std::int64_t>(value));
       case TTypeKind::Boolean: return std::get<bool>(value) ? "True" : "False";
-      case TTypeKind::String: return QuoteString(std::get<AnsiString>(value).View());
+      case TTypeKind::String: return StringText(c, p, std::get<AnsiString>(value).View());
       case TTypeKind::Set: return SetText(*p.SetType, std::get<TSetValue>(value).Bits);
       case TTypeKind::Method: return MethodName(c, p, std::get<TMethod>(value));
     }
     return {};
   }
 
+  // A file could not hold what the reader refuses, so neither is written.
+  static std::string StringText(const TComponent& c, const TPropInfo& p, std::string_view text) {
+    if (text.find('\0') != std::string_view::npos)
+      throw EFormError(0, 0, "cannot save " + p.Name + " of " + ComponentLabel(c) + ": the string holds a NUL byte");
+    return QuoteString(text);
+  }
+
   std::string MethodName(const TComponent& c, const TPropInfo& p, const TMethod& method) const {
     if (!method.IsAssigned()) return "nil";
     for (const TPublishedMethod& m : methods_) {
-      if (m.Method == method) return m.Name;
+      if (!(m.Method == method)) continue;
+      if (!IsMethodName(m.Name))
+        throw EFormError(0, 0, "cannot save " + p.Name + " of " + ComponentLabel(c) + ": its handler's name '" +
+                                   m.Name + "' is not an identifier");
+      return m.Name;
     }
     throw EFormError(0, 0, "cannot save " + p.Name + " of " + ComponentLabel(c) +
                                ": its handler is not a published method of " + ComponentLabel(methodRoot_));
@@ -170,10 +194,6 @@ bool IsKeyword(const Token& t, std::string_view keyword) {
   return t.Kind == TokenKind::Identifier && SameKeyword(t.Text, keyword);
 }
 bool IsSymbol(const Token& t, char symbol) { return t.Kind == TokenKind::Symbol && t.Text[0] == symbol; }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsIdentChar(char c) { return IsIdentStart(c) || IsDigit(c); }
 
 std::string ByteText(char c) {
   const auto b = static_cast<unsigned char>(c);

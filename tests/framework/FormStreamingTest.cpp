@@ -89,11 +89,13 @@ class TTestForm : public TComponent {
   std::vector<TPublishedMethod> PublishedMethods() const override {
     auto* self = const_cast<TTestForm*>(this);
     return {{"WidgetChanged", Bind(self, &TTestForm::WidgetChanged).Method()},
-            {"Counted", Bind(self, &TTestForm::Counted).Method()}};
+            {"Counted", Bind(self, &TTestForm::Counted).Method()},
+            {"nil", Bind(self, &TTestForm::Unnamable).Method()}};
   }
   void WidgetChanged(TObject*) { ++changes; }
   void Counted(int) {}
   void NotPublished(TObject*) {}
+  void Unnamable(TObject*) {}
 
   int changes = 0;
 };
@@ -194,6 +196,8 @@ TEST_F(FormStreaming, StringsKeepEveryByteFrom1To255) {
   TWidget w(nullptr);
   w.Caption = "\xe9t\xe9\x7f";
   EXPECT_NE(WriteComponent(w).find("Caption = '\xe9t\xe9'#127\n"), std::string::npos) << WriteComponent(w);
+  w.Caption = AnsiString("a\0b"sv);  // the reader refuses #0, so the writer does too
+  EXPECT_THROW(WriteComponent(w), EFormError);
 }
 
 TEST_F(FormStreaming, ReaderAcceptsAnyLayoutAndKeywordCase) {
@@ -221,6 +225,8 @@ TEST_F(FormStreaming, EventsBindByNameAndSaveOnlyPublishedHandlers) {
   }
   TTestForm other(nullptr);
   w->OnChange = Bind(&other, &TTestForm::WidgetChanged);  // published, but by another form
+  EXPECT_THROW(WriteComponentToText(form), EFormError);
+  w->OnChange = Bind(&form, &TTestForm::Unnamable);  // published as "nil", which reads back as no handler
   EXPECT_THROW(WriteComponentToText(form), EFormError);
 
   // A lone component names its owner's methods and binds to the new owner's.
