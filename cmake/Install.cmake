@@ -19,6 +19,9 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/RegexComponentsConfigVers
 install(FILES ${PROJECT_BINARY_DIR}/RegexComponentsConfig.cmake
   ${PROJECT_BINARY_DIR}/RegexComponentsConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/RegexComponents)
+# The .pc file names its prefix relative to its own folder, so an installed
+# tree can be moved (and tests can install into a scratch prefix).
+file(RELATIVE_PATH RC_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
 configure_file(cmake/regexcomponents.pc.in ${PROJECT_BINARY_DIR}/regexcomponents.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/regexcomponents.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
