@@ -81,6 +81,12 @@ TEST_F(MatchSearch, WhereEachOperationMayStartAndEnd) {
   EXPECT_TRUE(re.MatchAll());
   EXPECT_EQ(matching.Events.size(), 2u);
   EXPECT_EQ(searching.Events.size(), 1u);  // Match and MatchAll never raise OnSearching
+
+  // A failed attempt after a successful one leaves nothing to read either.
+  re.StringToMatch = "a subject long enough for the heap, without the letters";
+  re.Expression = "zz";
+  EXPECT_FALSE(re.Search());
+  EXPECT_TRUE(re.GetMatchingStrings().empty());
 }
 
 TEST_F(MatchSearch, LineIndexAndStartOfLineCountLineFeedsBeforeTheMatch) {
