@@ -36,10 +36,10 @@ void ChunkReader::Allocate(std::size_t capacity) {
   if (buffer_) std::memcpy(fresh.get(), buffer_.get(), filled_ + 1);
   buffer_ = std::move(fresh);
   data_ = buffer_.get() + 1;
-  capacity_ = capacity;
+  capacity_ = window_ = capacity;
 }
 
-void ChunkReader::Start(int fd, std::uint64_t size) {
+void ChunkReader::Start(int fd, std::uint64_t size, std::size_t window) {
   fd_ = fd;
   sizeKnown_ = size > 0;
   remaining_ = size;
@@ -50,17 +50,32 @@ void ChunkReader::Start(int fd, std::uint64_t size) {
   offset_ = 0;
   // A long line may have grown the buffer; give that memory back.
   if (capacity_ != chunkSize_) Allocate(chunkSize_);
+  window_ = window > 0 && window < capacity_ ? window : capacity_;
 }
 
 bool ChunkReader::Next(Chunk& chunk) {
   if (done_) return false;
   DropConsumed();
+  HandOut(chunk);
+  return true;
+}
+
+bool ChunkReader::Widen(Chunk& chunk) {
+  if (done_ || window_ >= capacity_) return false;
+  // Every widening searches the chunk again from its start; growing by 8
+  // keeps that repeated work under a seventh of the file.
+  window_ = window_ > capacity_ / 8 ? capacity_ : window_ * 8;
+  consumed_ = 0;
+  HandOut(chunk);
+  return true;
+}
+
+void ChunkReader::HandOut(Chunk& chunk) {
   const std::size_t cut = CutPoint();
   const bool last = eof_ && cut == filled_;
   chunk = Chunk{data_, data_ + cut, offset_, first_, last};
   consumed_ = cut;
   done_ = last;
-  return true;
 }
 
 // Moves the unconsumed tail to the front, keeping the byte before it.
@@ -75,8 +90,8 @@ void ChunkReader::DropConsumed() {
 }
 
 void ChunkReader::Fill() {
-  while (!eof_ && filled_ < capacity_) {
-    std::size_t want = capacity_ - filled_;
+  while (!eof_ && filled_ < window_) {
+    std::size_t want = window_ - filled_;
     if (sizeKnown_ && remaining_ < want) want = static_cast<std::size_t>(remaining_);
     const ssize_t n = ::read(fd_, data_ + filled_, want);
     if (n < 0 && errno == EINTR) continue;
@@ -89,15 +104,20 @@ void ChunkReader::Fill() {
   }
 }
 
-// Reads as much as fits and picks where the next chunk ends: at end of file,
-// else just after the last line feed, else (one line fills the buffer) grows
-// the buffer, and at the line limit cuts wherever the buffer ends.
+// Reads as much as the window allows and picks where the next chunk ends: at
+// end of file, else just after the last line feed, else (one line fills the
+// window) widens the window, then grows the buffer, and at the line limit
+// cuts wherever the buffer ends.
 std::size_t ChunkReader::CutPoint() {
   for (;;) {
     Fill();
     if (eof_) return filled_;
     if (const void* lf = ::memrchr(data_, '\n', filled_))
       return static_cast<std::size_t>(static_cast<const char*>(lf) - data_) + 1;
+    if (window_ < capacity_) {
+      window_ = std::min(window_ * 2, capacity_);
+      continue;
+    }
     if (capacity_ >= lineLimit_) return filled_;
     Allocate(std::min(capacity_ * 2, lineLimit_));
   }

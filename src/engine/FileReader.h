@@ -45,12 +45,18 @@ class ChunkReader {
                        std::size_t lineLimit = kDefaultLineLimit);
 
   // Starts on `fd` (not owned); `size` 0 means unknown (as for /proc files):
-  // read to end of file.
-  void Start(int fd, std::uint64_t size);
+  // read to end of file. A `window` below the buffer size makes the first
+  // chunk come from at most that many bytes, for a search that hopes to stop
+  // early and so should not read a whole buffer first; see Widen.
+  void Start(int fd, std::uint64_t size, std::size_t window = 0);
   // The next chunk; false once the file is done. A file always yields at
   // least one chunk, and its last chunk may be empty, so that matches of
   // nothing at its very end are still found.
   bool Next(Chunk& chunk);
+  // Hands out the current chunk again, made longer by reading up to 8 times as
+  // much from the same start. False when it is the last chunk or the window
+  // already spans the buffer; then Next moves on.
+  bool Widen(Chunk& chunk);
 
   std::size_t Capacity() const { return capacity_; }
 
@@ -59,10 +65,12 @@ class ChunkReader {
   void DropConsumed();
   void Fill();
   std::size_t CutPoint();
+  void HandOut(Chunk& chunk);
 
   std::unique_ptr<char[]> buffer_;  // buffer_[0] keeps the byte before data_
   char* data_ = nullptr;
   std::size_t capacity_ = 0;
+  std::size_t window_ = 0;  // how far Fill may fill, at most capacity_
   std::size_t chunkSize_;
   std::size_t lineLimit_;
 

@@ -56,16 +56,18 @@ class FileSearch::FindVisitor final : public FileVisitor {
   std::uint64_t count = 0;
 
   bool Visit(const char* path, int fd, std::uint64_t size) override {
-    search_.reader_.Start(fd, size);
+    ChunkReader& reader = search_.reader_;
+    reader.Start(fd, size, search_.findWindow_);
     boost::cmatch& match = search_.results_;
     Chunk chunk;
-    while (search_.reader_.Next(chunk)) {
+    for (bool more = reader.Next(chunk); more; more = reader.Widen(chunk) || reader.Next(chunk)) {
+      // Only the start of the file qualifies for a continuous match.
+      if ((flags_ & bc::match_continuous) && !chunk.first) break;
       if (boost::regex_search(chunk.begin, chunk.end, match, expression_, ChunkFlags(flags_, chunk)) &&
           (chunk.last || match[0].first != chunk.end)) {
         ++count;
         return !sink_ || sink_->OnMatch(path, match, chunk);
       }
-      if (flags_ & bc::match_continuous) break;  // only the start of the file qualifies
     }
     return true;
   }
@@ -77,7 +79,8 @@ class FileSearch::FindVisitor final : public FileVisitor {
   MatchSink* sink_;
 };
 
-FileSearch::FileSearch(std::size_t chunkSize, std::size_t lineLimit) : reader_(chunkSize, lineLimit) {}
+FileSearch::FileSearch(std::size_t chunkSize, std::size_t lineLimit, std::size_t findWindow)
+    : reader_(chunkSize, lineLimit), findWindow_(findWindow) {}
 
 std::uint64_t FileSearch::Grep(const boost::regex& expression, const FileSpec& spec, bool recurse,
                                bc::match_flag_type flags, MatchSink* sink) {

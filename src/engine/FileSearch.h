@@ -37,15 +37,22 @@ class MatchSink {
 // within a line the results are those of one search over the whole file.
 class FileSearch {
  public:
+  // Find reads a file's first `findWindow` bytes, then 8 times as many each
+  // time no match turns up, re-searching from the start, so that a file of
+  // up to one chunk is judged as a whole yet one with an early match is not
+  // read through.
+  static constexpr std::size_t kDefaultFindWindow = 4 * 1024;
+
   explicit FileSearch(std::size_t chunkSize = ChunkReader::kDefaultChunkSize,
-                      std::size_t lineLimit = ChunkReader::kDefaultLineLimit);
+                      std::size_t lineLimit = ChunkReader::kDefaultLineLimit,
+                      std::size_t findWindow = kDefaultFindWindow);
 
   // Reports every match of every file, as regex_grep over each file would;
   // `sink` may be null to only count. Returns the number of matches.
   std::uint64_t Grep(const boost::regex& expression, const FileSpec& spec, bool recurse,
                      boost::regex_constants::match_flag_type flags, MatchSink* sink);
-  // Reports the first match of each file that has one and reads no further
-  // in it. Returns the number of such files.
+  // Reports a match of each file that has one, normally its first, and
+  // reads no further in it. Returns the number of such files.
   std::uint64_t Find(const boost::regex& expression, const FileSpec& spec, bool recurse,
                      boost::regex_constants::match_flag_type flags, MatchSink* sink);
 
@@ -57,6 +64,7 @@ class FileSearch {
 
   FileWalker walker_;
   ChunkReader reader_;
+  std::size_t findWindow_;
   boost::cmatch results_;
 };
 

@@ -128,13 +128,35 @@ TEST(FileSearchTest, FindReportsTheFirstMatchOnly) {
       const auto flags = ToBoostMatchFlags(0);
       const std::vector<MatchRecord> all = WholeFileGrep(content, re, flags);
       for (const std::size_t chunkSize : {1, 5, 4096}) {
-        FileSearch search(chunkSize, 1 << 20);
+        FileSearch search(chunkSize, 1 << 20, chunkSize == 4096 ? 3 : 0);
         RecordingSink sink;
         EXPECT_EQ(search.Find(re, ParseFileSpec(tree.Path("f.txt")), false, flags, &sink), all.empty() ? 0u : 1u);
         ASSERT_EQ(sink.matches.size(), all.empty() ? 0u : 1u);
         if (!all.empty()) {
           EXPECT_EQ(sink.matches[0], all[0]) << expression << " in\n" << content;
         }
+      }
+    }
+  }
+}
+
+// Find reads a growing prefix of the file; the prefix is searched again from
+// the start each time it grows, so even a match running over the line feed
+// where an earlier prefix ended is found in a file of one chunk.
+TEST(FileSearchTest, FindJudgesAFileOfOneChunkAsAWhole) {
+  TempFileTree tree;
+  std::mt19937 random(11);
+  for (int round = 0; round < 60; ++round) {
+    const std::string content = RandomText(random);
+    tree.Write("f.txt", content);
+    for (const char* expression : {"a\\nb", "b\\s+a", "b\\n\\nb"}) {
+      const boost::regex re(expression);
+      const auto flags = ToBoostMatchFlags(0);
+      const bool expected = boost::regex_search(content, re, flags);
+      for (const std::size_t window : {1, 2, 8, 64}) {
+        FileSearch search(4096, 1 << 20, window);
+        EXPECT_EQ(search.Find(re, ParseFileSpec(tree.Path("f.txt")), false, flags, nullptr), expected ? 1u : 0u)
+            << expression << " window " << window << " in\n" << content;
       }
     }
   }
