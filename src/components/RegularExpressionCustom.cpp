@@ -265,8 +265,11 @@ bool RC::Search() { return RunOnce(MatchVariant::Anywhere); }
 
 bool RC::RunOnce(MatchVariant variant) {
   if (ParseExpression() != 0) return false;
-  LastMatch = std::make_unique<HeldMatch>();
-  LastMatch->Subject = FStringToMatch;
+  // The held results are overwritten in place, so a repeated call allocates
+  // nothing: regex_search resets every sub-match first, and nobody keeps a
+  // reference to them between calls (handlers get copies, see below).
+  if (!LastMatch) LastMatch = std::make_unique<HeldMatch>();
+  if (LastMatch->Subject != FStringToMatch) LastMatch->Subject = FStringToMatch;
   auto flags = engine::ToBoostMatchFlags(GetMatchFlags());
   if (variant != MatchVariant::Anywhere) flags |= boost::regex_constants::match_continuous;
   const std::string& subject = *LastMatch->Subject;
@@ -442,9 +445,16 @@ void RC::Merge(std::string& out) {
   if (ParseExpression() != 0) return;
   const auto flags = engine::ToBoostMatchFlags(GetMatchFlags());
   const char* begin = subject->data();
-  std::string text;
-  engine::MergeAll(CompiledExpression, begin, begin + subject->size(), FFormatString, MergeCopy, flags, text);
-  out = std::move(text);
+  // Written straight into `out`, so a caller that merges repeatedly into the
+  // same string reuses its capacity instead of paying for a fresh buffer of
+  // the subject's size each time. On an exception `out` is left empty, as if
+  // nothing had been produced.
+  try {
+    engine::MergeAll(CompiledExpression, begin, begin + subject->size(), FFormatString, MergeCopy, flags, out);
+  } catch (...) {
+    out.clear();
+    throw;
+  }
 }
 
 // ---------------------------------------------------------------------------
