@@ -1,6 +1,6 @@
 // RegEx: searches the files named by a wildcard file specification for a
 // regular expression, reporting each match or each matching file to a plain
-// function. See docs/file-search.md for the specification rules, the visiting
+// function. See docs/file-search.md for the file specification rules, the visiting
 // order and the reading method.
 #pragma once
 

@@ -121,7 +121,7 @@ TEST_F(FileWalkerTest, DirectoryLinksAreNotDescendedSoCyclesEnd) {
   tree.Symlink("loop", "loop");  // a link to itself
   const std::string r = tree.Path("");
   EXPECT_EQ(Walk(r + "*", true), Paths{r + "sub/f.txt"});
-  // The directory the specification names is followed, though.
+  // The directory the file specification names is followed, though.
   EXPECT_EQ(Walk(r + "alias/*", true), Paths{r + "alias/f.txt"});
 }
 
