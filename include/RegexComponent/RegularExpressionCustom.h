@@ -165,6 +165,8 @@ class RegularExpressionCustom : public TComponent {
  private:
   enum class MatchVariant { Anchored, Whole, Anywhere };
   bool RunOnce(MatchVariant variant);
+  bool SearchInto(reg_match& results, const char* begin, const char* end,
+                  boost::regex_constants::match_flag_type flags);
   template <class Callback>
   std::uint32_t RunFileWalk(Callback walk);
 };

@@ -263,20 +263,40 @@ bool RC::Match() { return RunOnce(MatchVariant::Anchored); }
 bool RC::MatchAll() { return RunOnce(MatchVariant::Whole); }
 bool RC::Search() { return RunOnce(MatchVariant::Anywhere); }
 
+// Runs the search into the held results and makes sure that, whatever the
+// outcome, they describe either this attempt's match or no match at all:
+// a failed or aborted attempt never leaves an earlier match readable.
+bool RC::SearchInto(reg_match& results, const char* begin, const char* end,
+                    boost::regex_constants::match_flag_type flags) {
+  bool found = false;
+  try {
+    found = boost::regex_search(begin, end, results, CompiledExpression, flags);
+  } catch (...) {
+    results = reg_match();
+    throw;
+  }
+  if (!found && !results.empty() && results[0].matched) results = reg_match();
+  return found;
+}
+
 bool RC::RunOnce(MatchVariant variant) {
   if (ParseExpression() != 0) return false;
   // The held results are overwritten in place, so a repeated call allocates
-  // nothing: regex_search resets every sub-match first, and nobody keeps a
-  // reference to them between calls (handlers get copies, see below).
+  // nothing; nobody keeps a reference to them between calls (handlers get
+  // copies, see below). Results that point into another subject are dropped
+  // before that subject can be released.
   if (!LastMatch) LastMatch = std::make_unique<HeldMatch>();
-  if (LastMatch->Subject != FStringToMatch) LastMatch->Subject = FStringToMatch;
+  if (LastMatch->Subject != FStringToMatch) {
+    LastMatch->Results = reg_match();
+    LastMatch->Subject = FStringToMatch;
+  }
   auto flags = engine::ToBoostMatchFlags(GetMatchFlags());
   if (variant != MatchVariant::Anywhere) flags |= boost::regex_constants::match_continuous;
   const std::string& subject = *LastMatch->Subject;
   const char* begin = subject.data();
   const char* end = begin + subject.size();
   reg_match& results = LastMatch->Results;
-  if (!boost::regex_search(begin, end, results, CompiledExpression, flags)) return false;
+  if (!SearchInto(results, begin, end, flags)) return false;
   if (variant == MatchVariant::Whole && results[0].second != end) return false;
   const MatchingEvent& event = variant == MatchVariant::Anywhere ? OnSearching : OnMatching;
   if (!event) return true;
