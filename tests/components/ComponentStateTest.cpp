@@ -164,3 +164,21 @@ TEST(Lifecycle, TheLockIsCreatedOnceEvenWhenThreadsRace) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Registration, ThePaletteHoldsExactlyTheTwoPublishedClasses) {
+  EXPECT_TRUE(PaletteClasses("RegExp").empty());  // nothing registers at run time by itself
+  Regularexpression::Register();
+  Regularexpressioninterface::Register();
+  Regularexpression::Register();  // registering again records nothing new
+  EXPECT_EQ(PaletteClasses("RegExp"),
+            (std::vector<TComponentClass>{RegularExpression::StaticClass(),
+                                          RegularExpressionInterface::StaticClass()}));
+  EXPECT_EQ(FindRegisteredClass("RegularExpressionCustom"), nullptr);
+  TComponent owner(nullptr);
+  TComponent* made = FindRegisteredClass("RegularExpression")->Create(&owner);
+  EXPECT_NE(dynamic_cast<RegularExpression*>(made), nullptr);
+}
+
+}  // namespace
