@@ -1,27 +1,36 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target with clang (address and undefined-behaviour
-# sanitizers on) in build-fuzz and runs it on a fresh copy of the seed corpus.
+# Builds the libFuzzer targets with clang (address and undefined-behaviour
+# sanitizers on) in build-fuzz and runs each on a fresh copy of its seed
+# corpus.
 #
 #   fuzz/run.sh [SECONDS] [extra libFuzzer options...]
+#   RC_FUZZ_TARGETS="forms" fuzz/run.sh 600     # one target only
 #
-# SECONDS defaults to 5. Crash reproducers are written to
+# Targets: format (the format expander and merge), forms (the form reader).
+# SECONDS (per target) defaults to 5. Crash reproducers are written to
 # fuzz/corpus-work/crashes/; see docs/fuzzing.md for longer runs.
 set -euo pipefail
 
 seconds="${1:-5}"
 [[ $# -gt 0 ]] && shift
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$root/build-fuzz"
+build="${RC_FUZZ_BUILD:-$root/build-fuzz}"
 work="$root/fuzz/corpus-work"
+
+# target name -> "executable dictionary"
+declare -A targets=([format]="format_expander_fuzz format.dict" [forms]="form_reader_fuzz forms.dict")
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DRC_BUILD_TESTS=OFF -DRC_BUILD_EXAMPLES=OFF \
   -DRC_BUILD_TOOLS=OFF -DRC_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" -j2 --target format_expander_fuzz
 
-rm -rf "$work/format"
-mkdir -p "$work/format" "$work/crashes"
-cp "$root"/fuzz/corpus/format/* "$work/format/"
-
-"$build/fuzz/format_expander_fuzz" -max_total_time="$seconds" -max_len=4096 \
-  -dict="$root/fuzz/format.dict" -artifact_prefix="$work/crashes/" "$@" "$work/format"
+for name in ${RC_FUZZ_TARGETS:-format forms}; do
+  read -r exe dict <<<"${targets[$name]}"
+  cmake --build "$build" -j2 --target "$exe"
+  rm -rf "${work:?}/$name"
+  mkdir -p "$work/$name" "$work/crashes"
+  cp "$root/fuzz/corpus/$name"/* "$work/$name/"
+  echo "fuzzing $name for ${seconds}s"
+  "$build/fuzz/$exe" -max_total_time="$seconds" -max_len=4096 \
+    -dict="$root/fuzz/$dict" -artifact_prefix="$work/crashes/" "$@" "$work/$name"
+done
