@@ -515,7 +515,8 @@ class Builder {
  public:
   // Events bind to `methodRoot`'s published methods; null means the first
   // component this builder creates.
-  explicit Builder(const TComponent* methodRoot) : methodRoot_(methodRoot) {}
+  explicit Builder(const TComponent* methodRoot, const TFormReadOptions& options = {})
+      : methodRoot_(methodRoot), options_(options) {}
 
   // Creates the component of `node` owned by `owner`, with its properties
   // and owned components. On failure it is destroyed before the error leaves.
@@ -545,7 +546,7 @@ class Builder {
   }
 
   void Assign(TComponent& c, const Assignment& a) {
-    const TPropertyValue value = a.Info->Kind == TTypeKind::Method ? TPropertyValue(Bind(a)) : a.Value;
+    const TPropertyValue value = a.Info->Kind == TTypeKind::Method ? TPropertyValue(Bind(c, a)) : a.Value;
     try {
       (a.Info->Load ? a.Info->Load : a.Info->Write)(c, value);
     } catch (const std::exception& e) {
@@ -554,8 +555,13 @@ class Builder {
   }
 
  private:
-  TMethod Bind(const Assignment& a) {
+  TMethod Bind(const TComponent& c, const Assignment& a) {
     if (a.Method.empty()) return {};
+    if (options_.SkipEvents) {
+      if (options_.SkippedEvents)
+        options_.SkippedEvents->push_back(c.GetName().ToStdString() + "." + a.Info->Name + " = " + a.Method);
+      return {};
+    }
     if (!methods_) methods_ = methodRoot_->PublishedMethods();
     for (const TPublishedMethod& m : *methods_) {
       if (m.Name != a.Method) continue;
@@ -570,6 +576,7 @@ class Builder {
   }
 
   const TComponent* methodRoot_;
+  TFormReadOptions options_;
   std::optional<std::vector<TPublishedMethod>> methods_;
 };
 
@@ -660,9 +667,9 @@ void ReadComponentFromText(std::string_view text, TComponent& root) {
   FillRoot(root, node);
 }
 
-TComponent* ReadComponent(std::string_view text, TComponent* owner) {
+TComponent* ReadComponent(std::string_view text, TComponent* owner, const TFormReadOptions& options) {
   const ObjectNode node = Parser(text).ParseForm(nullptr);
-  return Builder(owner).Create(node, owner).release();
+  return Builder(owner, options).Create(node, owner).release();
 }
 
 void SaveFormFile(const std::string& path, const TComponent& root) { WriteFile(path, WriteComponentToText(root)); }
@@ -673,8 +680,8 @@ void SaveComponentFile(const std::string& path, const TComponent& component) {
   WriteFile(path, WriteComponent(component));
 }
 
-TComponent* LoadComponentFile(const std::string& path, TComponent* owner) {
-  return ReadComponent(ReadFile(path), owner);
+TComponent* LoadComponentFile(const std::string& path, TComponent* owner, const TFormReadOptions& options) {
+  return ReadComponent(ReadFile(path), owner, options);
 }
 
 }  // namespace RegexComponent

@@ -217,6 +217,12 @@ TEST_F(Cli, FormFilesSaveAndLoadTheComponent) {
   ExpectError(Run({"search", "--form", "none.form"}), "none.form");
   tree.Write("other.form", "object X: TComponent\nend\n");
   ExpectError(Run({"search", "--form", "other.form"}), "other.form");
+  // An application's form names its own handlers: the tool skips them, with a warning.
+  tree.Write("app.form", "object Finder: RegularExpression\n  Expression = 'b+'\n  OnSearching = Found\nend\n");
+  r = Run({"search", "--form", "app.form", "--text", "abbc"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("match: bb"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("warning: app.form: event Finder.OnSearching = Found ignored"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -237,6 +237,14 @@ TEST_F(FormStreaming, EventsBindByNameAndSaveOnlyPublishedHandlers) {
   EXPECT_EQ(copy->GetOwner(), &other);
   copy->OnChange(copy);
   EXPECT_EQ(other.changes, 1);
+
+  // A reader without the handlers can skip event lines and say which.
+  TComponent stranger(nullptr);
+  EXPECT_THROW(ReadComponent(text, &stranger), EFormError);
+  std::vector<std::string> skipped;
+  auto* loose = static_cast<TWidget*>(ReadComponent(text, &stranger, TFormReadOptions{true, &skipped}));
+  EXPECT_FALSE(loose->OnChange);
+  EXPECT_EQ(skipped, (std::vector<std::string>{"W.OnChange = WidgetChanged"}));
 }
 
 struct BadInput {

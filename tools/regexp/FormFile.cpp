@@ -1,6 +1,8 @@
 #include "FormFile.h"
 
+#include <cstdio>
 #include <memory>
+#include <vector>
 
 #include <RegexComponent/Framework/FormStreaming.h>
 #include <RegexComponent/RegularExpression.h>
@@ -22,12 +24,17 @@ ToolError FormError(const std::string& path, const EFormError& e) {
 RegularExpressionCustom& LoadForm(const std::string& path, TComponent& owner) {
   // Reading creates the component through the registered classes.
   Regularexpression::Register();
+  // The tool has none of the handlers an application's form may name, so
+  // event lines are skipped, each with a warning.
+  std::vector<std::string> skipped;
   TComponent* loaded = nullptr;
   try {
-    loaded = LoadComponentFile(path, &owner);
+    loaded = LoadComponentFile(path, &owner, TFormReadOptions{true, &skipped});
   } catch (const EFormError& e) {
     throw FormError(path, e);
   }
+  for (const std::string& event : skipped)
+    std::fprintf(stderr, "regexp: warning: %s: event %s ignored\n", path.c_str(), event.c_str());
   auto* re = dynamic_cast<RegularExpressionCustom*>(loaded);
   if (!re) {
     delete loaded;

@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "RegexComponent/Framework/Classes.h"
 
@@ -53,6 +54,15 @@ std::string WriteComponentToText(const TComponent& root);
 // their registered classes. Events bind to root's published methods.
 void ReadComponentFromText(std::string_view text, TComponent& root);
 
+// How a read treats event lines. A program that loads a form written by
+// another application (a command-line tool, say) has none of that
+// application's handlers; it can skip the events instead of failing.
+struct TFormReadOptions {
+  bool SkipEvents = false;
+  // When set, receives "Component.OnEvent = Handler" for each skipped line.
+  std::vector<std::string>* SkippedEvents = nullptr;
+};
+
 // One component on its own (with the components it owns). Events are saved
 // by the names of the published methods of its owner, or of the component
 // itself when it has no owner.
@@ -60,12 +70,12 @@ std::string WriteComponent(const TComponent& component);
 // Creates the component a WriteComponent text describes, owned by `owner`
 // (the caller deletes it when owner is null). Events bind to the owner's
 // published methods, or to the new component's own without an owner.
-TComponent* ReadComponent(std::string_view text, TComponent* owner);
+TComponent* ReadComponent(std::string_view text, TComponent* owner, const TFormReadOptions& options = {});
 
 // The same through files; a save replaces the file only once it is written.
 void SaveFormFile(const std::string& path, const TComponent& root);
 void LoadFormFile(const std::string& path, TComponent& root);
 void SaveComponentFile(const std::string& path, const TComponent& component);
-TComponent* LoadComponentFile(const std::string& path, TComponent* owner);
+TComponent* LoadComponentFile(const std::string& path, TComponent* owner, const TFormReadOptions& options = {});
 
 }  // namespace RegexComponent
