@@ -60,6 +60,18 @@ bool ChunkReader::Next(Chunk& chunk) {
   return true;
 }
 
+bool ChunkReader::Next(Chunk& chunk, const char* keepFrom) {
+  if (done_) return false;
+  const std::size_t kept = static_cast<std::size_t>(chunk.end - keepFrom);
+  consumed_ = static_cast<std::size_t>(keepFrom - data_);
+  DropConsumed();
+  // Growing keeps the searching of a long open match linear: each new chunk
+  // adds at least as much new text as was searched again.
+  if (kept > capacity_ / 2 && capacity_ < lineLimit_) Allocate(std::min(capacity_ * 2, lineLimit_));
+  HandOut(chunk, kept);
+  return true;
+}
+
 bool ChunkReader::Widen(Chunk& chunk) {
   if (done_ || window_ >= capacity_) return false;
   // Every widening searches the chunk again from its start; growing by 8
@@ -70,8 +82,8 @@ bool ChunkReader::Widen(Chunk& chunk) {
   return true;
 }
 
-void ChunkReader::HandOut(Chunk& chunk) {
-  const std::size_t cut = CutPoint();
+void ChunkReader::HandOut(Chunk& chunk, std::size_t minimum) {
+  const std::size_t cut = CutPoint(minimum);
   const bool last = eof_ && cut == filled_;
   chunk = Chunk{data_, data_ + cut, offset_, first_, last};
   consumed_ = cut;
@@ -105,15 +117,16 @@ void ChunkReader::Fill() {
 }
 
 // Reads as much as the window allows and picks where the next chunk ends: at
-// end of file, else just after the last line feed, else (one line fills the
-// window) widens the window, then grows the buffer, and at the line limit
-// cuts wherever the buffer ends.
-std::size_t ChunkReader::CutPoint() {
+// end of file, else just after the last line feed past `minimum`, else (one
+// line fills the window) widens the window, then grows the buffer, and at the
+// line limit cuts wherever the buffer ends.
+std::size_t ChunkReader::CutPoint(std::size_t minimum) {
   for (;;) {
     Fill();
     if (eof_) return filled_;
-    if (const void* lf = ::memrchr(data_, '\n', filled_))
-      return static_cast<std::size_t>(static_cast<const char*>(lf) - data_) + 1;
+    if (filled_ > minimum)
+      if (const void* lf = ::memrchr(data_ + minimum, '\n', filled_ - minimum))
+        return static_cast<std::size_t>(static_cast<const char*>(lf) - data_) + 1;
     if (window_ < capacity_) {
       window_ = std::min(window_ * 2, capacity_);
       continue;

@@ -1,6 +1,7 @@
 // Safe opening and chunked reading of the files a file search visits.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -53,6 +54,17 @@ class ChunkReader {
   // least one chunk, and its last chunk may be empty, so that matches of
   // nothing at its very end are still found.
   bool Next(Chunk& chunk);
+  // The next chunk, starting at `keepFrom` inside the current `chunk` instead
+  // of at its end: a match still open there is searched again with more of
+  // the file. The new chunk ends past the old one (after a later line feed,
+  // at the buffer's end or at end of file); a carry over half the buffer
+  // grows it, as a long line does. Call only when CanKeep says so.
+  bool Next(Chunk& chunk, const char* keepFrom);
+  // Whether text from `from` to the end of `chunk` is short enough to keep:
+  // the buffer must be able to grow past it within the line limit.
+  bool CanKeep(const Chunk& chunk, const char* from) const {
+    return static_cast<std::size_t>(chunk.end - from) < std::max(capacity_, lineLimit_);
+  }
   // Hands out the current chunk again, made longer by reading up to 8 times as
   // much from the same start. False when it is the last chunk or the window
   // already spans the buffer; then Next moves on.
@@ -64,8 +76,8 @@ class ChunkReader {
   void Allocate(std::size_t capacity);
   void DropConsumed();
   void Fill();
-  std::size_t CutPoint();
-  void HandOut(Chunk& chunk);
+  std::size_t CutPoint(std::size_t minimum);
+  void HandOut(Chunk& chunk, std::size_t minimum = 0);
 
   std::unique_ptr<char[]> buffer_;  // buffer_[0] keeps the byte before data_
   char* data_ = nullptr;
