@@ -10,6 +10,61 @@ bc::match_flag_type ChunkFlags(bc::match_flag_type flags, const Chunk& chunk) {
   return flags;
 }
 
+// The expression followed by a set that matches no character: it never
+// matches, and searched with match_partial and match_continuous it reports a
+// partial match when some way of matching from the start position runs into
+// the end of the text (Boost notes every failure there), that is when what
+// follows the text could change the result at that position.
+boost::regex FileSearch::MakeProbe(const boost::regex& expression) {
+  const std::string text = expression.str();
+  // A trailing comment (free-spacing mode) or \Q quote would swallow the
+  // closing parts; a line feed or \E ends them.
+  for (const char* tail : {"", "\n", "\\E"}) {
+    try {
+      boost::regex probe("(?:" + text + tail + ")[^\\s\\S]", expression.flags());
+      if (!probe.empty()) return probe;
+    } catch (const boost::regex_error&) {
+    }
+  }
+  return boost::regex();
+}
+
+// Whether `match`, found in `chunk` with `flags`, is the one a search over
+// the whole file would find there; false also for a partial match and for a
+// match of nothing at the chunk's end.
+bool FileSearch::Settled(const boost::cmatch& match, const Chunk& chunk, bc::match_flag_type flags) {
+  if (!match[0].matched || match[0].first == chunk.end) return false;
+  if (!probeReady_) {
+    probe_ = MakeProbe(*probeSource_);
+    probeReady_ = true;
+  }
+  if (probe_.empty()) return match[0].second != chunk.end;
+  return !boost::regex_search(match[0].first, chunk.end, probeResults_, probe_,
+                              flags | bc::match_partial | bc::match_continuous, chunk.begin);
+}
+
+void FileSearch::UseExpression(const boost::regex& expression) {
+  probeSource_ = &expression;
+  probeReady_ = false;
+  softEnd_ = expression.str().find("\\Z") != std::string::npos;
+}
+
+// \Z matches before line separators that run to the end of the text, a
+// test Boost makes without reaching that end, so no partial match tells
+// that the next chunk decides it. Before the last chunk such an expression
+// is therefore searched without the chunk's trailing separators, which are
+// kept for the next chunk.
+Chunk FileSearch::Searched(const Chunk& chunk) const {
+  if (chunk.last || !softEnd_) return chunk;
+  const char* end = chunk.end;
+  while (end != chunk.begin && (end[-1] == '\n' || end[-1] == '\r' || end[-1] == '\f')) --end;
+  if (!reader_.CanKeep(chunk, end)) return chunk;
+  return Chunk{chunk.begin, end, chunk.offset, chunk.first, false};
+}
+
+// Reproduces regex_grep's walk over each chunk with regex_search, so that a
+// match the rest of the file could lengthen, or that is still open at the
+// chunk's end, is searched again from its start together with the next chunk.
 class FileSearch::GrepVisitor final : public FileVisitor {
  public:
   GrepVisitor(FileSearch& search, const boost::regex& expression, bc::match_flag_type flags, MatchSink* sink)
@@ -18,34 +73,74 @@ class FileSearch::GrepVisitor final : public FileVisitor {
   std::uint64_t count = 0;
 
   bool Visit(const char* path, int fd, std::uint64_t size) override {
-    search_.reader_.Start(fd, size);
+    ChunkReader& reader = search_.reader_;
+    reader.Start(fd, size);
     Chunk chunk;
-    while (search_.reader_.Next(chunk)) {
-      const char* reached = chunk.begin;
-      bool stopped = false;
-      boost::regex_grep(
-          [&](const boost::cmatch& match) {
-            // A match of nothing at the end of a chunk that is not the last
-            // belongs to the next chunk, which can also see what follows.
-            if (!chunk.last && match[0].first == chunk.end) return false;
-            ++count;
-            reached = match[0].second;
-            stopped = sink_ && !sink_->OnMatch(path, match, chunk);
-            return !stopped;
-          },
-          chunk.begin, chunk.end, expression_, ChunkFlags(flags_, chunk));
-      if (stopped) return false;
-      // Continuous matching goes on only while the matches stay adjacent.
-      if ((flags_ & bc::match_continuous) && reached != chunk.end) break;
+    const char* keep = nullptr;
+    retry_ = false;
+    for (bool more = reader.Next(chunk); more; more = keep ? reader.Next(chunk, keep) : reader.Next(chunk)) {
+      const Chunk searched = search_.Searched(chunk);
+      keep = nullptr;
+      const Outcome outcome = SearchChunk(path, searched, keep);
+      if (outcome == Outcome::kStopped) return false;
+      if (outcome == Outcome::kFileDone) break;
+      if (!keep && searched.end != chunk.end) keep = searched.end;
     }
     return true;
   }
 
  private:
+  enum class Outcome { kNextChunk, kFileDone, kStopped };
+
+  // `retry_` on entry means the chunk starts where an empty match was
+  // reported and regex_grep's retry for a non-empty one there is still due.
+  Outcome SearchChunk(const char* path, const Chunk& chunk, const char*& keep) {
+    boost::cmatch& match = search_.results_;
+    const bc::match_flag_type chunkFlags = ChunkFlags(flags_, chunk);
+    bool watch = !chunk.last;  // results near the end may still change
+    const char* pos = chunk.begin;
+    bool pastEmpty = false;    // the last match was empty and its retry failed
+    for (;;) {
+      const char* from = pastEmpty ? pos + 1 : pos;
+      // Before the last chunk the end is no place to search: text follows.
+      if (from > chunk.end || (from == chunk.end && !chunk.last))
+        return chunk.last ? Outcome::kFileDone : Outcome::kNextChunk;
+      bc::match_flag_type flags = chunkFlags | (watch ? bc::match_partial : bc::match_default);
+      if (retry_) flags |= bc::match_not_null | bc::match_continuous;
+      if (!boost::regex_search(from, chunk.end, match, expression_, flags, chunk.begin)) {
+        if (retry_) {
+          retry_ = false;
+          pastEmpty = true;
+          continue;
+        }
+        return (flags_ & bc::match_continuous) || chunk.last ? Outcome::kFileDone : Outcome::kNextChunk;
+      }
+      if (watch && !search_.Settled(match, chunk, flags)) {
+        if (search_.reader_.CanKeep(chunk, match[0].first)) {
+          keep = match[0].first;
+          return Outcome::kNextChunk;
+        }
+        watch = false;  // beyond the line limit: take the chunk as it is
+        continue;
+      }
+      ++count;
+      if (sink_ && !sink_->OnMatch(path, match, chunk)) return Outcome::kStopped;
+      pos = match[0].second;
+      pastEmpty = false;
+      if (retry_) {
+        retry_ = false;
+        continue;
+      }
+      if (pos == chunk.end) return chunk.last ? Outcome::kFileDone : Outcome::kNextChunk;
+      retry_ = match[0].first == pos;
+    }
+  }
+
   FileSearch& search_;
   const boost::regex& expression_;
   bc::match_flag_type flags_;
   MatchSink* sink_;
+  bool retry_ = false;
 };
 
 class FileSearch::FindVisitor final : public FileVisitor {
@@ -58,21 +153,39 @@ class FileSearch::FindVisitor final : public FileVisitor {
   bool Visit(const char* path, int fd, std::uint64_t size) override {
     ChunkReader& reader = search_.reader_;
     reader.Start(fd, size, search_.findWindow_);
-    boost::cmatch& match = search_.results_;
     Chunk chunk;
-    for (bool more = reader.Next(chunk); more; more = reader.Widen(chunk) || reader.Next(chunk)) {
+    for (bool more = reader.Next(chunk); more;) {
       // Only the start of the file qualifies for a continuous match.
       if ((flags_ & bc::match_continuous) && !chunk.first) break;
-      if (boost::regex_search(chunk.begin, chunk.end, match, expression_, ChunkFlags(flags_, chunk)) &&
-          (chunk.last || match[0].first != chunk.end)) {
+      const Chunk searched = search_.Searched(chunk);
+      const char* open = nullptr;
+      if (Search(searched, !chunk.last, open) ||
+          (open && !reader.CanKeep(chunk, open) && Search(searched, false, open))) {
         ++count;
-        return !sink_ || sink_->OnMatch(path, match, chunk);
+        return !sink_ || sink_->OnMatch(path, search_.results_, searched);
       }
+      if (reader.Widen(chunk)) continue;
+      const char* resume = open ? open : searched.end;
+      more = reader.CanKeep(chunk, resume) ? reader.Next(chunk, resume) : reader.Next(chunk);
     }
     return true;
   }
 
  private:
+  // True for a match the rest of the file cannot change; `open` is set to
+  // where a match that more text might change or complete starts.
+  bool Search(const Chunk& chunk, bool watch, const char*& open) {
+    boost::cmatch& match = search_.results_;
+    const bc::match_flag_type flags =
+        ChunkFlags(flags_, chunk) | (watch ? bc::match_partial : bc::match_default);
+    open = nullptr;
+    if (!boost::regex_search(chunk.begin, chunk.end, match, expression_, flags, chunk.begin)) return false;
+    if (!watch) return chunk.last || match[0].first != chunk.end;
+    if (search_.Settled(match, chunk, flags)) return true;
+    open = match[0].first;
+    return false;
+  }
+
   FileSearch& search_;
   const boost::regex& expression_;
   bc::match_flag_type flags_;
@@ -84,6 +197,7 @@ FileSearch::FileSearch(std::size_t chunkSize, std::size_t lineLimit, std::size_t
 
 std::uint64_t FileSearch::Grep(const boost::regex& expression, const FileSpec& spec, bool recurse,
                                bc::match_flag_type flags, MatchSink* sink) {
+  UseExpression(expression);
   GrepVisitor visitor(*this, expression, flags, sink);
   walker_.Walk(spec, recurse, visitor);
   return visitor.count;
@@ -91,6 +205,7 @@ std::uint64_t FileSearch::Grep(const boost::regex& expression, const FileSpec& s
 
 std::uint64_t FileSearch::Find(const boost::regex& expression, const FileSpec& spec, bool recurse,
                                bc::match_flag_type flags, MatchSink* sink) {
+  UseExpression(expression);
   FindVisitor visitor(*this, expression, flags, sink);
   walker_.Walk(spec, recurse, visitor);
   return visitor.count;

@@ -32,9 +32,10 @@ class MatchSink {
 };
 
 // Chunks are searched one by one, each match reported once at its true file
-// offset. A match cannot extend across a chunk boundary, which falls just
-// after a line feed (or, for a line longer than the line limit, anywhere);
-// within a line the results are those of one search over the whole file.
+// offset. A match that runs over a chunk boundary, or that what follows the
+// boundary could still lengthen, is searched again from its start with the
+// next chunk, so results are those of one search over the whole file as long
+// as such a match's text fits the line limit; beyond it, it is cut there.
 class FileSearch {
  public:
   // Find reads a file's first `findWindow` bytes, then 8 times as many each
@@ -62,10 +63,22 @@ class FileSearch {
   class GrepVisitor;
   class FindVisitor;
 
+  static boost::regex MakeProbe(const boost::regex& expression);
+  void UseExpression(const boost::regex& expression);
+  bool Settled(const boost::cmatch& match, const Chunk& chunk, boost::regex_constants::match_flag_type flags);
+  Chunk Searched(const Chunk& chunk) const;
+
   FileWalker walker_;
   ChunkReader reader_;
   std::size_t findWindow_;
   boost::cmatch results_;
+  // Built, for the expression of the current call, at the first chunk that
+  // is not a file's last; see MakeProbe.
+  const boost::regex* probeSource_ = nullptr;
+  bool probeReady_ = false;
+  bool softEnd_ = false;  // the expression may contain \Z
+  boost::regex probe_;
+  boost::cmatch probeResults_;
 };
 
 }  // namespace RegexComponent::engine

@@ -101,6 +101,120 @@ TEST(FileSearchTest, ChunkedGrepAgreesWithWholeFileGrep) {
   }
 }
 
+// Lines of letters, spaces and x/y, so that matches over line feeds are common.
+std::string RandomCrossingText(std::mt19937& random) {
+  static const char kAlphabet[] = "aab xy\n\n\r";
+  std::string text(random() % 120, ' ');
+  for (char& c : text) c = kAlphabet[random() % (sizeof kAlphabet - 1)];
+  return text;
+}
+
+// Expressions whose matches run over line feeds, so over chunk boundaries;
+// some can match nothing, and a shorter match may lose to a longer one that
+// only the following text completes.
+const char* const kCrossingExpressions[] = {
+    "a\\nb", ".+", "[^x]*y", "\\s+", "(a|\\n)+", "x.{0,20}y", "x|x[^q]*y", "\\n*", "(\\n|a)*$",
+    "b\\n?", "^\\n", "[ab]\\s*\\z", "[ay]\\Z", "\\n\\Z", "y\\s*$",
+};
+
+TEST(FileSearchTest, ChunkedGrepAgreesWithWholeFileGrepOverLineFeeds) {
+  TempFileTree tree;
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 30; ++round) {
+    const std::string content = RandomCrossingText(random);
+    tree.Write("f.txt", content);
+    const FileSpec spec = ParseFileSpec(tree.Path("f.txt"));
+    for (const char* expression : kCrossingExpressions) {
+      const boost::regex re(expression);
+      for (const std::uint32_t word : kFlagWords) {
+        const auto flags = ToBoostMatchFlags(word);
+        const std::vector<MatchRecord> expected = WholeFileGrep(content, re, flags);
+        for (const std::size_t chunkSize : {1, 2, 3, 7, 16, 64, 4096}) {
+          FileSearch search(chunkSize, 1 << 20);
+          RecordingSink sink;
+          EXPECT_EQ(search.Grep(re, spec, false, flags, &sink), expected.size());
+          ASSERT_EQ(sink.matches, expected) << "expression " << expression << " flags " << word
+                                            << " chunk " << chunkSize << " text\n" << content;
+        }
+        for (const std::size_t chunkSize : {1, 5, 64}) {
+          FileSearch search(chunkSize, 1 << 20, 1);
+          RecordingSink sink;
+          EXPECT_EQ(search.Find(re, spec, false, flags, &sink), expected.empty() ? 0u : 1u);
+          if (!expected.empty() && !sink.matches.empty()) {
+            ASSERT_EQ(sink.matches[0], expected[0]) << "find " << expression << " flags " << word
+                                                    << " chunk " << chunkSize << " text\n" << content;
+          }
+        }
+      }
+    }
+  }
+}
+
+// The check for a match the following text could change wraps the
+// expression; a trailing free-spacing comment or an open \Q quote must not
+// swallow the wrapping.
+TEST(FileSearchTest, CommentsAndQuotesAtTheEndStayExactOverLineFeeds) {
+  TempFileTree tree;
+  std::mt19937 random(5);
+  for (int round = 0; round < 20; ++round) {
+    const std::string content = RandomCrossingText(random);
+    tree.Write("f.txt", content);
+    for (const char* expression : {"(?x) x [^q]* y | x  # one x or more", "x\\s*\\Q\ny"}) {
+      const boost::regex re(expression);
+      const auto flags = ToBoostMatchFlags(0);
+      for (const std::size_t chunkSize : {1, 4, 16}) {
+        FileSearch search(chunkSize, 1 << 20);
+        RecordingSink sink;
+        search.Grep(re, ParseFileSpec(tree.Path("f.txt")), false, flags, &sink);
+        ASSERT_EQ(sink.matches, WholeFileGrep(content, re, flags)) << expression << " chunk " << chunkSize;
+      }
+    }
+  }
+}
+
+// \Z also matches before the separators that end a file, even when they
+// fill later chunks.
+TEST(FileSearchTest, SoftEndAnchorSeesSeparatorsInLaterChunks) {
+  TempFileTree tree;
+  for (const std::string content : {"xa\n\n\n", "ya\r\n\n", "a\nb\n\nc\n\n"}) {
+    tree.Write("f.txt", content);
+    for (const char* expression : {"[ay]\\Z", "[a-z]\\n?\\Z"}) {
+      const boost::regex re(expression);
+      const auto flags = ToBoostMatchFlags(0);
+      const std::vector<MatchRecord> expected = WholeFileGrep(content, re, flags);
+      for (const std::size_t chunkSize : {1, 2, 3, 4}) {
+        FileSearch search(chunkSize, 1 << 20);
+        RecordingSink sink;
+        search.Grep(re, ParseFileSpec(tree.Path("f.txt")), false, flags, &sink);
+        EXPECT_EQ(sink.matches, expected) << expression << " chunk " << chunkSize;
+        EXPECT_EQ(search.Find(re, ParseFileSpec(tree.Path("f.txt")), false, flags, nullptr), expected.empty() ? 0u : 1u)
+            << expression << " chunk " << chunkSize;
+      }
+    }
+  }
+}
+
+// An open match longer than the line limit is cut there: the pieces still
+// cover the text once, in order, and the buffer never outgrows the limit.
+TEST(FileSearchTest, OpenMatchBeyondTheLineLimitIsCut) {
+  TempFileTree tree;
+  std::string content;
+  for (int i = 0; i < 1000; ++i) content += "ab\n";
+  tree.Write("f.txt", content);
+  FileSearch search(16, 256);
+  RecordingSink sink;
+  search.Grep(boost::regex(".+"), ParseFileSpec(tree.Path("f.txt")), false, ToBoostMatchFlags(0), &sink);
+  ASSERT_GT(sink.matches.size(), 1u);
+  std::int64_t next = 0;
+  for (const MatchRecord& match : sink.matches) {
+    EXPECT_EQ(match[0], next);
+    EXPECT_LE(match[1], 256);
+    next = match[0] + match[1];
+  }
+  EXPECT_EQ(next, static_cast<std::int64_t>(content.size()));
+  EXPECT_LE(search.Reader().Capacity(), 256u);
+}
+
 TEST(FileSearchTest, ContinuousMatchingFollowsAdjacentMatchesAcrossChunks) {
   TempFileTree tree;
   const std::string content = "ab\nba\n\nbb\nx\naa\n";
