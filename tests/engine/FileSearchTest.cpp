@@ -77,6 +77,20 @@ const std::uint32_t kFlagWords[] = {
     match::NotBeginningOfWord | match::NotEndOfWord,
 };
 
+// Greps one file at a range of chunk sizes, from one byte up, and expects
+// exactly the whole-file results each time.
+void ExpectGrepAtEveryChunkSize(const FileSpec& spec, const boost::regex& re, boost::regex_constants::match_flag_type flags,
+                                const std::vector<MatchRecord>& expected, const char* expression, std::uint32_t word,
+                                const std::string& content) {
+  for (const std::size_t chunkSize : {1, 2, 3, 7, 16, 64, 4096}) {
+    FileSearch search(chunkSize, 1 << 20);
+    RecordingSink sink;
+    EXPECT_EQ(search.Grep(re, spec, false, flags, &sink), expected.size());
+    ASSERT_EQ(sink.matches, expected) << "expression " << expression << " flags " << word << " chunk " << chunkSize
+                                      << " text\n" << content;
+  }
+}
+
 TEST(FileSearchTest, ChunkedGrepAgreesWithWholeFileGrep) {
   TempFileTree tree;
   std::mt19937 random(20240611);
@@ -89,13 +103,8 @@ TEST(FileSearchTest, ChunkedGrepAgreesWithWholeFileGrep) {
       for (const std::uint32_t word : kFlagWords) {
         const auto flags = ToBoostMatchFlags(word);
         const std::vector<MatchRecord> expected = WholeFileGrep(content, re, flags);
-        for (const std::size_t chunkSize : {1, 2, 3, 7, 16, 64, 4096}) {
-          FileSearch search(chunkSize, 1 << 20);
-          RecordingSink sink;
-          EXPECT_EQ(search.Grep(re, spec, false, flags, &sink), expected.size());
-          ASSERT_EQ(sink.matches, expected) << "expression " << expression << " flags " << word
-                                            << " chunk " << chunkSize << " text\n" << content;
-        }
+        ExpectGrepAtEveryChunkSize(spec, re, flags, expected, expression, word, content);
+        if (::testing::Test::HasFatalFailure()) return;
       }
     }
   }
@@ -129,13 +138,8 @@ TEST(FileSearchTest, ChunkedGrepAgreesWithWholeFileGrepOverLineFeeds) {
       for (const std::uint32_t word : kFlagWords) {
         const auto flags = ToBoostMatchFlags(word);
         const std::vector<MatchRecord> expected = WholeFileGrep(content, re, flags);
-        for (const std::size_t chunkSize : {1, 2, 3, 7, 16, 64, 4096}) {
-          FileSearch search(chunkSize, 1 << 20);
-          RecordingSink sink;
-          EXPECT_EQ(search.Grep(re, spec, false, flags, &sink), expected.size());
-          ASSERT_EQ(sink.matches, expected) << "expression " << expression << " flags " << word
-                                            << " chunk " << chunkSize << " text\n" << content;
-        }
+        ExpectGrepAtEveryChunkSize(spec, re, flags, expected, expression, word, content);
+        if (::testing::Test::HasFatalFailure()) return;
         for (const std::size_t chunkSize : {1, 5, 64}) {
           FileSearch search(chunkSize, 1 << 20, 1);
           RecordingSink sink;
