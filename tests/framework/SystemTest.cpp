@@ -1,6 +1,8 @@
 // AnsiString, Set and Closure: the value types the components are built on.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <RegexComponent/Framework/System.h>
 
 using namespace RegexComponent;
@@ -103,6 +105,53 @@ TEST(Closure, ErasedFormRoundTripsOnlyToTheSameSignature) {
   EXPECT_EQ(c.total, 5);
   EXPECT_FALSE(Closure<int(int)>::FromMethod(m));  // another signature gives an empty closure
   EXPECT_FALSE(Closure<void(int)>::FromMethod(TMethod{}));
+}
+
+int Doubled(int n) { return 2 * n; }
+
+TEST(Closure, LambdasAndPlainFunctionsAreOwnedCallables) {
+  int seen = 0;
+  Closure<void(int)> add = [&seen](int n) { seen += n; };
+  ASSERT_TRUE(add);
+  add(2);
+  EXPECT_EQ(seen, 2);
+  EXPECT_FALSE(add.Method().IsMemberBinding());  // forms never name a lambda
+  Counter c;
+  EXPECT_TRUE(Bind(&c, &Counter::Add).Method().IsMemberBinding());
+
+  Closure<int(int)> twice = &Doubled;
+  EXPECT_EQ(twice(21), 42);
+  int (*none)(int) = nullptr;
+  EXPECT_FALSE(Closure<int(int)>(none));  // a null function pointer stays empty
+
+  // A mutable lambda keeps its state in the one copy every closure shares.
+  Closure<int()> next = [k = 0]() mutable { return ++k; };
+  Closure<int()> alias = next;
+  EXPECT_EQ(next(), 1);
+  EXPECT_EQ(alias(), 2);
+  EXPECT_EQ(next, alias);
+  Closure<int()> separate = [k = 0]() mutable { return ++k; };
+  EXPECT_FALSE(next == separate);
+}
+
+TEST(Closure, OwnedCallableOutlivesTheClosureItCameFrom) {
+  auto counter = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = counter;
+  TMethod erased;
+  {
+    Closure<void(int)> add = [counter](int n) { *counter += n; };
+    counter.reset();
+    erased = add.Method();
+  }
+  auto back = Closure<void(int)>::FromMethod(erased);
+  ASSERT_TRUE(back);
+  back(5);
+  ASSERT_FALSE(watch.expired());
+  EXPECT_EQ(*watch.lock(), 5);
+  EXPECT_FALSE(Closure<int(int)>::FromMethod(erased));  // another signature gives an empty closure
+  erased = TMethod{};
+  back = nullptr;
+  EXPECT_TRUE(watch.expired());  // the last holder frees the callable and what it captured
 }
 
 }  // namespace

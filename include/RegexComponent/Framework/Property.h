@@ -42,10 +42,13 @@ class Property {
 
   // Operators on the value, so a property can stand where its value does
   // (`re.ExpressionOptions << Extended` yields a new set, like the framework).
+  // They never write through: the result must be assigned back, which goes
+  // through the writer once, so a bare `re.ExpressionOptions << X;` (a
+  // statement that would change nothing) draws a warning.
   template <class U>
-  T operator<<(U&& member) const { T v = Get(); v << std::forward<U>(member); return v; }
+  [[nodiscard]] T operator<<(U&& member) const { T v = Get(); v << std::forward<U>(member); return v; }
   template <class U>
-  T operator>>(U&& member) const { T v = Get(); v >> std::forward<U>(member); return v; }
+  [[nodiscard]] T operator>>(U&& member) const { T v = Get(); v >> std::forward<U>(member); return v; }
   template <class U>
   bool operator==(const U& other) const { return Get() == other; }
   template <class U>

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <type_traits>
 #include <typeinfo>
+#include <utility>
 
 namespace RegexComponent {
 
@@ -119,22 +120,30 @@ class Set {
 // ---------------------------------------------------------------------------
 // TMethod: a closure with its signature erased, as the property metadata and
 // form persistence handle events. Two TMethods are equal when they bind the
-// same member function to the same object.
+// same member function to the same object, or hold the same callable.
 struct TMethod {
   static constexpr std::size_t kCodeSize = 2 * sizeof(void*);
-  void* Data = nullptr;                      // the bound object
+  void* Data = nullptr;                      // the bound object, or the owned callable
   void (*Thunk)() = nullptr;                 // calls Code on Data; null when empty
   alignas(void*) unsigned char Code[kCodeSize] = {};  // the member-function pointer
   const std::type_info* Signature = nullptr; // the closure type it came from
+  // A lambda or plain function the closure owns; every copy shares it, so the
+  // callable lives as long as any event still holds it. Empty for a
+  // member-function binding.
+  std::shared_ptr<void> Owned;
 
   bool IsAssigned() const noexcept { return Thunk != nullptr; }
+  // True for an (object, member function) pair: the only kind a form names.
+  bool IsMemberBinding() const noexcept { return IsAssigned() && !Owned; }
   friend bool operator==(const TMethod& a, const TMethod& b) noexcept {
     return a.Data == b.Data && a.Thunk == b.Thunk && std::memcmp(a.Code, b.Code, kCodeSize) == 0;
   }
 };
 
-// Closure<R(Args...)>: an (object, member function) pair, empty or assigned.
-// Bind it with Bind(object, &Class::Method); call it like a function.
+// Closure<R(Args...)>: an (object, member function) pair or an owned
+// callable, empty or assigned. Bind a method with Bind(object, &Class::Method),
+// or assign a lambda or plain function of the same signature; call it like a
+// function.
 template <class Signature>
 class Closure;
 
@@ -150,6 +159,26 @@ class Closure<R(Args...)> {
   Closure(C* object, R (C::*method)(Args...)) noexcept { Assign(object, method); }
   template <class C>
   Closure(const C* object, R (C::*method)(Args...) const) noexcept { Assign(const_cast<C*>(object), method); }
+
+  // Any other callable of this signature (a lambda, a function object, a
+  // plain function); the closure keeps a shared copy of it. A null function
+  // pointer gives an empty closure.
+  template <class F, class Fn = std::decay_t<F>,
+            class = std::enable_if_t<!std::is_same_v<Fn, Closure> && !std::is_same_v<Fn, std::nullptr_t> &&
+                                     std::is_invocable_r_v<R, Fn&, Args...>>>
+  Closure(F&& callable) {  // NOLINT: implicit, so `OnX = [&](...) {...};` reads naturally
+    if constexpr (std::is_pointer_v<Fn>) {
+      if (!callable) return;
+    }
+    auto owned = std::make_shared<Fn>(std::forward<F>(callable));
+    method_.Data = owned.get();
+    method_.Owned = std::move(owned);
+    method_.Signature = &typeid(Closure);
+    Invoker invoke = [](void* obj, const unsigned char*, Args... args) -> R {
+      return (*static_cast<Fn*>(obj))(std::forward<Args>(args)...);
+    };
+    method_.Thunk = reinterpret_cast<void (*)()>(invoke);
+  }
 
   bool IsAssigned() const noexcept { return method_.Thunk != nullptr; }
   explicit operator bool() const noexcept { return IsAssigned(); }
