@@ -17,8 +17,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR}/build RESULT_VARIAB
 if(rc)
   message(FATAL_ERROR "consumer build failed")
 endif()
-execute_process(COMMAND ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${WORK_DIR}/prefix/lib
-                        ${WORK_DIR}/build/consumer RESULT_VARIABLE rc)
+execute_process(COMMAND ${WORK_DIR}/build/consumer RESULT_VARIABLE rc)
 if(rc)
   message(FATAL_ERROR "consumer (find_package) failed")
 endif()
@@ -35,7 +34,8 @@ if(PKG_CONFIG AND CXX_COMPILER)
     message(FATAL_ERROR "pkg-config does not know regexcomponents")
   endif()
   separate_arguments(flags UNIX_COMMAND "${flags}")
-  execute_process(COMMAND ${CXX_COMPILER} ${SOURCE_DIR}/tests/install/consumer/consumer.cpp ${flags}
+  # pkg-config leaves the language standard to the consumer (C++20 or later).
+  execute_process(COMMAND ${CXX_COMPILER} -std=c++23 ${SOURCE_DIR}/tests/install/consumer/consumer.cpp ${flags}
                           -o ${WORK_DIR}/consumer-pc RESULT_VARIABLE rc)
   if(rc)
     message(FATAL_ERROR "consumer (pkg-config) build failed")
