@@ -17,6 +17,8 @@
 
 namespace RegexComponent {
 
+// The file-search object GrepFiles hands to GrepFilesCallback; an internal
+// class whose header is not installed.
 class RegEx;
 
 using CPPStringArray = std::vector<std::string>;

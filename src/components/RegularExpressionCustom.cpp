@@ -4,11 +4,11 @@
 #include <cstring>
 #include <mutex>
 
-#include "RegexComponent/RegEx.h"
 #include "engine/FlagWords.h"
 #include "engine/FormatExpander.h"
 #include "engine/MatchFlags.h"
 #include "engine/MergeEngine.h"
+#include "engine/RegEx.h"
 #include "engine/SyntaxTranslator.h"
 
 namespace RegexComponent {

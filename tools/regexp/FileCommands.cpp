@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include <RegexComponent/RegEx.h>
+#include "engine/RegEx.h"
 
 #include "Commands.h"
 #include "ToolError.h"

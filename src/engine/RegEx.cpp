@@ -1,4 +1,4 @@
-#include "RegexComponent/RegEx.h"
+#include "engine/RegEx.h"
 
 #include <stdexcept>
 

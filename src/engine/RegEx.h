@@ -1,7 +1,11 @@
 // RegEx: searches the files named by a wildcard file specification for a
 // regular expression, reporting each match or each matching file to a plain
-// function. See docs/file-search.md for the file specification rules, the visiting
-// order and the reading method.
+// function. It drives the engine's file units (FileSpec, FileWalker,
+// ChunkReader, FileSearch); the component's GrepFiles and FindFiles and the
+// regexp tool use it. Internal: the header is not installed, the class keeps
+// the component namespace because the public component header names it. See
+// docs/file-search.md for the file specification rules, the visiting order
+// and the reading method.
 #pragma once
 
 #include <cstdint>
