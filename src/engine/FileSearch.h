@@ -6,7 +6,7 @@
 
 #include <boost/regex.hpp>
 
-#include "engine/FileReader.h"
+#include "engine/ChunkReader.h"
 #include "engine/FileSpec.h"
 #include "engine/FileWalker.h"
 

@@ -9,8 +9,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/FileReader.h"
-
 namespace RegexComponent::engine {
 
 namespace {
@@ -41,6 +39,31 @@ int OpenDirectory(int dirfd, const char* name, bool follow) {
   do {
     fd = ::openat(dirfd, name, flags);
   } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Opens `name` (relative to `dirfd`, or AT_FDCWD) for reading only if it is
+// a regular file; returns -1 for anything else or on any error. A FIFO,
+// socket or device is never waited on nor read: the type is checked before
+// the open (when the name may be a symbolic link, whose target is then
+// followed) and again with fstat on the open descriptor, and the open itself
+// is non-blocking. `mayBeLink` false opens with O_NOFOLLOW, so an entry that
+// the directory listing called regular and that was swapped for a link is
+// skipped. On success `size` is the size the file had when opened.
+int OpenRegularFile(int dirfd, const char* name, bool mayBeLink, std::uint64_t& size) {
+  struct stat st;
+  if (mayBeLink && (::fstatat(dirfd, name, &st, 0) != 0 || !S_ISREG(st.st_mode))) return -1;
+  const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (mayBeLink ? 0 : O_NOFOLLOW);
+  int fd;
+  do {
+    fd = ::openat(dirfd, name, flags);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  size = static_cast<std::uint64_t>(st.st_size);
   return fd;
 }
 

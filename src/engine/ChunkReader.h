@@ -1,4 +1,6 @@
-// Safe opening and chunked reading of the files a file search visits.
+// Chunked reading of one open file for the file search: ChunkReader hands
+// out the file as Chunk stretches that end at line feeds, which FileSearch
+// matches one by one.
 #pragma once
 
 #include <algorithm>
@@ -7,16 +9,6 @@
 #include <memory>
 
 namespace RegexComponent::engine {
-
-// Opens `name` (relative to `dirfd`, or AT_FDCWD) for reading only if it is
-// a regular file; returns -1 for anything else or on any error. A FIFO,
-// socket or device is never waited on nor read: the type is checked before
-// the open (when the name may be a symbolic link, whose target is then
-// followed) and again with fstat on the open descriptor, and the open itself
-// is non-blocking. `mayBeLink` false opens with O_NOFOLLOW, so an entry that
-// the directory listing called regular and that was swapped for a link is
-// skipped. On success `size` is the size the file had when opened.
-int OpenRegularFile(int dirfd, const char* name, bool mayBeLink, std::uint64_t& size);
 
 // A stretch of a file handed to the matcher. Bytes [begin, end) are searched
 // as one subject; begin[-1] is readable whenever `first` is false, so that

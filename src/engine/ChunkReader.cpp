@@ -1,7 +1,5 @@
-#include "engine/FileReader.h"
+#include "engine/ChunkReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,23 +7,6 @@
 #include <cstring>
 
 namespace RegexComponent::engine {
-
-int OpenRegularFile(int dirfd, const char* name, bool mayBeLink, std::uint64_t& size) {
-  struct stat st;
-  if (mayBeLink && (::fstatat(dirfd, name, &st, 0) != 0 || !S_ISREG(st.st_mode))) return -1;
-  const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (mayBeLink ? 0 : O_NOFOLLOW);
-  int fd;
-  do {
-    fd = ::openat(dirfd, name, flags);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return -1;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  size = static_cast<std::uint64_t>(st.st_size);
-  return fd;
-}
 
 ChunkReader::ChunkReader(std::size_t chunkSize, std::size_t lineLimit)
     : chunkSize_(std::max<std::size_t>(chunkSize, 1)), lineLimit_(lineLimit) {}
