@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/FlagWords.h"
+#include "engine/LiteralQuoting.h"
 
 namespace RegexComponent::engine {
 
@@ -292,18 +293,10 @@ class Rewriter {
 };
 
 // Literals with NewlineAsAlternation: each line a literal alternative.
+// Quoting leaves line feeds alone, so each one becomes a '|'.
 std::string QuoteLines(std::string_view text) {
-  static constexpr std::string_view kSpecial = "\\^$.|?*+()[]{}";
-  std::string out;
-  out.reserve(text.size() * 2);
-  for (const char c : text) {
-    if (c == '\n') {
-      out += '|';
-      continue;
-    }
-    if (kSpecial.find(c) != std::string_view::npos) out += '\\';
-    out += c;
-  }
+  std::string out = QuoteForPerl(text);
+  std::replace(out.begin(), out.end(), '\n', '|');
   return out;
 }
 

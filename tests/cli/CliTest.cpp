@@ -170,6 +170,27 @@ TEST_F(Cli, GrepFilesAndFindFilesWalkTheTree) {
   ExpectError(Run({"findfiles", "foo"}), "no file specification");
 }
 
+// The tool reads a file specification as the walk does: an escaped wildcard
+// or a '[' without ']' leaves a plain name, which must then exist.
+TEST_F(Cli, EscapedWildcardAndUnclosedBracketNameOneFile) {
+  tree.Write("a*b.txt", "foo\n");
+  tree.Write("axb.txt", "foo\n");
+  tree.Write("c[1.txt", "foo\n");
+  EXPECT_EQ(Run({"grepfiles", "-l", "foo", "a\\*b.txt"}).out, "a*b.txt\n");
+  EXPECT_EQ(Run({"findfiles", "foo", "c[1.txt"}).out, "c[1.txt\n");
+  ExpectError(Run({"findfiles", "foo", "d\\*e.txt"}), "d\\*e.txt: No such file or directory");
+  ExpectError(Run({"grepfiles", "foo", "d[1.txt"}), "d[1.txt: No such file or directory");
+  ExpectError(Run({"grepfiles", "foo", "d\\[1].txt"}), "d\\[1].txt: No such file or directory");
+  // With recursion a plain name is looked for in every directory.
+  EXPECT_EQ(Run({"findfiles", "-r", "foo", "d[1.txt"}).status, 1);
+}
+
+TEST_F(Cli, LiteralFileSearchQuotesEveryOperator) {
+  tree.Write("q.txt", "a.b axb (x)+ x\n");
+  EXPECT_EQ(Run({"grepfiles", "-F", "-c", "a.b", "q.txt"}).out, "q.txt:1\n");
+  EXPECT_EQ(Run({"grepfiles", "-F", "(x)+", "q.txt"}).out, "q.txt:8:(x)+\n");
+}
+
 TEST_F(Cli, BadInputIsOneLineAndStatusTwo) {
   tree.Write("s.txt", text);
   Result r = Run({"search", "(ab", "s.txt"});

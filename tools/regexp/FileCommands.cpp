@@ -8,36 +8,29 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/RegEx.h"
-
 #include "Commands.h"
 #include "ToolError.h"
+#include "engine/FileSpec.h"
+#include "engine/LiteralQuoting.h"
+#include "engine/RegEx.h"
 
 namespace RegexComponent::tool {
 
 namespace {
 
 // The walk skips what it cannot open, so a directory part that does not
-// exist, or a plain file name that does not, would look like "no match".
-void CheckFileSpec(const std::string& spec, bool recurse) {
-  const std::size_t slash = spec.rfind('/');
-  const std::string directory = slash == std::string::npos ? "." : spec.substr(0, slash + 1);
+// exist, or a name without wildcards that names no file, would look like
+// "no match". The engine's own parser reads the specification, so escapes
+// and a '[' without ']' count here as they do in the walk.
+void CheckFileSpec(const std::string& text, bool recurse) {
+  const engine::FileSpec spec = engine::ParseFileSpec(text);
+  const std::string directory = spec.directory.empty() ? "." : spec.directory;
   struct stat info {};
   if (::stat(directory.c_str(), &info) != 0) throw ToolError(directory + ": " + std::strerror(errno));
   if (!S_ISDIR(info.st_mode)) throw ToolError(directory + ": " + std::strerror(ENOTDIR));
-  const std::string name = slash == std::string::npos ? spec : spec.substr(slash + 1);
-  const bool literalName = !name.empty() && name.find_first_of("*?[\\") == std::string::npos;
-  if (literalName && !recurse && ::stat(spec.c_str(), &info) != 0)
-    throw ToolError(spec + ": " + std::strerror(errno));
-}
-
-std::string EscapeForPerl(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    if (std::strchr("\\^$.|?*+()[]{}", c) && c != '\0') escaped += '\\';
-    escaped += c;
-  }
-  return escaped;
+  const bool oneFile = !recurse && !spec.name.HasWildcard();
+  if (oneFile && ::stat((spec.directory + spec.name.Literal()).c_str(), &info) != 0)
+    throw ToolError(text + ": " + std::strerror(errno));
 }
 
 // Compiles the expression as the file search will, to report its error.
@@ -59,7 +52,7 @@ void PrepareFileSearch(RegularExpressionCustom& re) {
     std::fprintf(stderr, "regexp: warning: file searches read the expression in Perl syntax, not Basic or Extended\n");
   // Literal text is spelled out in Perl syntax, since the file search
   // knows no literal option.
-  if (options.Contains(RE::Literals)) re.Expression = EscapeForPerl(re.Expression.Get().ToStdString());
+  if (options.Contains(RE::Literals)) re.Expression = engine::QuoteForPerl(re.Expression.Get().ToStdString());
   CheckPerlExpression(re.Expression.Get().ToStdString(), options.Contains(RE::CaseInsensitive));
 }
 
