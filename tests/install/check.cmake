@@ -7,6 +7,11 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BINARY_DIR} --prefix ${WORK
 if(rc)
   message(FATAL_ERROR "install failed")
 endif()
+# Only the public headers are installed; the file-search object is internal.
+file(GLOB_RECURSE leaked ${WORK_DIR}/prefix/*/RegEx.h)
+if(leaked)
+  message(FATAL_ERROR "internal header installed: ${leaked}")
+endif()
 
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/install/consumer -B ${WORK_DIR}/build -G Ninja
                         -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix RESULT_VARIABLE rc)
