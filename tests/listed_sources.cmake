@@ -1,0 +1,33 @@
+# Every C++ source of the project is named in a CMake file: source lists are
+# written out, so a file left out of them would silently not be built.
+#   cmake -DSOURCE_DIR=<source tree> -P listed_sources.cmake
+set(folders src package tools tests fuzz examples bench)
+set(source_globs)
+set(cmake_globs ${SOURCE_DIR}/CMakeLists.txt)
+foreach(folder IN LISTS folders)
+  list(APPEND source_globs ${SOURCE_DIR}/${folder}/*.cpp)
+  list(APPEND cmake_globs ${SOURCE_DIR}/${folder}/CMakeLists.txt ${SOURCE_DIR}/${folder}/*.cmake)
+endforeach()
+file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${source_globs})
+file(GLOB_RECURSE cmake_files ${cmake_globs})
+
+set(listed "")
+foreach(cmake_file IN LISTS cmake_files)
+  file(READ ${cmake_file} text)
+  string(APPEND listed "${text}\n")
+endforeach()
+
+set(missing "")
+foreach(source IN LISTS sources)
+  get_filename_component(name ${source} NAME)
+  string(FIND "${listed}" "${name}" at)
+  if(at EQUAL -1)
+    list(APPEND missing ${source})
+  endif()
+endforeach()
+if(missing)
+  list(JOIN missing "\n  " missing)
+  message(FATAL_ERROR "sources named in no CMake file:\n  ${missing}")
+endif()
+list(LENGTH sources count)
+message(STATUS "${count} sources, each named in a CMake file")
