@@ -4,10 +4,14 @@
 #include <utility>
 #include <vector>
 
+#include "RegexComponent/Framework/QuotedInput.h"
 
 namespace RegexComponent::form {
 
 namespace {
+
+// A component as a reading error names it: its name may come from the text.
+std::string Label(const TComponent& c) { return CutQuotedInput(ComponentLabel(c)); }
 
 // The writer a read sets a property through.
 const std::function<void(TObject&, const TPropertyValue&)>& LoadingWriter(const TPropInfo& p) {
@@ -24,9 +28,6 @@ class Builder {
   // Creates the component of `node` owned by `owner`, with its properties
   // and owned components. On failure it is destroyed before the error leaves.
   std::unique_ptr<TComponent> Create(const ObjectNode& node, TComponent* owner) {
-    if (owner && !node.Name.empty() && owner->FindComponent(AnsiString(node.Name)))
-      Fail(node.NamePos, "duplicate component name " + node.Name + ": " + ComponentLabel(*owner) +
-                             " already owns a component of that name");
     std::unique_ptr<TComponent> c(node.Class->Create(owner));
     if (!methodRoot_) methodRoot_ = c.get();
     SetName(*c, node);
@@ -34,7 +35,14 @@ class Builder {
     return c;
   }
 
+  // The owner's other components keep their names: a clash is a reading
+  // error at the name.
   static void SetName(TComponent& c, const ObjectNode& node) {
+    const TComponent* owner = c.GetOwner();
+    const TComponent* holder = owner ? owner->FindComponent(AnsiString(node.Name)) : nullptr;
+    if (holder && holder != &c)
+      Fail(node.NamePos, "duplicate component name " + CutQuotedInput(node.Name) + ": " + Label(*owner) +
+                             " already owns a component of that name");
     try {
       c.SetName(AnsiString(node.Name));
     } catch (const std::exception& e) {
@@ -70,11 +78,11 @@ class Builder {
       if (m.Name != a.Method) continue;
       const std::type_info* type = a.Info->MethodType;
       if (!m.Method.Signature || !type || *m.Method.Signature != *type)
-        Fail(a.ValuePos, "method " + a.Method + " of " + ComponentLabel(*methodRoot_) + " has the wrong type for " +
+        Fail(a.ValuePos, "method " + a.Method + " of " + Label(*methodRoot_) + " has the wrong type for " +
                              a.Info->Name + ": expected a " + a.Info->TypeName + " handler");
       return m.Method;
     }
-    Fail(a.ValuePos, "unknown method " + a.Method + ": " + ComponentLabel(*methodRoot_) +
+    Fail(a.ValuePos, "unknown method " + CutQuotedInput(a.Method) + ": " + Label(*methodRoot_) +
                          " has no published method of that name");
   }
 

@@ -4,14 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "RegexComponent/Framework/QuotedInput.h"
 
 namespace RegexComponent::form {
 
 namespace {
 
-// A number's digits beyond these are not kept: a message quotes no more.
-constexpr std::size_t kKeptDigits = 32;
-constexpr std::size_t kKeptCodeDigits = 12;
+// A number's digits beyond this are not kept: a message quotes no more.
+constexpr std::size_t kKeptDigits = kQuotedInputLimit + 1;
 
 std::string ByteText(char c) {
   const auto b = static_cast<unsigned char>(c);
@@ -27,7 +27,7 @@ std::string Describe(const Token& t) {
   switch (t.Kind) {
     case TokenKind::End: return "end of file";
     case TokenKind::String: return "a string";
-    default: return "'" + t.Text + "'";
+    default: return "'" + CutQuotedInput(t.Text) + "'";
   }
 }
 
@@ -102,7 +102,7 @@ Token Lexer::LexNumber(Token t) {
     Advance();
   }
   if (overflow || (!negative && magnitude == (std::uint64_t{1} << 63)))
-    Fail(t.Pos, "integer " + t.Text + (t.Text.size() >= kKeptDigits ? "..." : "") + " is out of range");
+    Fail(t.Pos, "integer " + CutQuotedInput(t.Text) + " is out of range");
   t.Number = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
   return t;
 }
@@ -146,12 +146,11 @@ char Lexer::LexCharacterCode() {
   unsigned code = 0;
   while (!AtEnd() && IsDigit(Cur())) {
     code = std::min(code * 10 + static_cast<unsigned>(Cur() - '0'), 1000u);
-    if (digits.size() < kKeptCodeDigits) digits += Cur();
+    if (digits.size() < kKeptDigits) digits += Cur();
     Advance();
   }
   if (code == 0 || code > 255)
-    Fail(start, "character code #" + digits + (digits.size() >= kKeptCodeDigits ? "..." : "") +
-                    " is out of range: expected 1 to 255");
+    Fail(start, "character code #" + CutQuotedInput(digits) + " is out of range: expected 1 to 255");
   return static_cast<char>(code);
 }
 

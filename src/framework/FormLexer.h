@@ -28,7 +28,7 @@ struct Token {
 };
 
 // How messages name what was found: "end of file", "a string" or the token
-// quoted.
+// quoted (cut to a few dozen bytes).
 std::string Describe(const Token& t);
 bool IsKeyword(const Token& t, std::string_view keyword);
 bool IsSymbol(const Token& t, char symbol);

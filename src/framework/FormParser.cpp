@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "FormLexer.h"
+#include "RegexComponent/Framework/QuotedInput.h"
 
 namespace RegexComponent::form {
 
@@ -47,12 +48,12 @@ class Parser {
   static TComponentClass ResolveClass(const Token& cls, TComponentClass rootClass, int depth) {
     if (depth == 1 && rootClass) {
       if (cls.Text != rootClass->ClassName())
-        Fail(cls.Pos, "class " + cls.Text + " does not match the component being loaded: expected " +
+        Fail(cls.Pos, "class " + CutQuotedInput(cls.Text) + " does not match the component being loaded: expected " +
                           rootClass->ClassName());
       return rootClass;
     }
     TComponentClass found = FindRegisteredClass(cls.Text);
-    if (!found) Fail(cls.Pos, "unknown class " + cls.Text + ": expected a registered component class");
+    if (!found) Fail(cls.Pos, "unknown class " + CutQuotedInput(cls.Text) + ": expected a registered component class");
     return found;
   }
 
@@ -81,7 +82,7 @@ class Parser {
   static void AddChild(ObjectNode& parent, ObjectNode child) {
     for (const ObjectNode& sibling : parent.Children) {
       if (!child.Name.empty() && sibling.Name == child.Name)
-        Fail(child.NamePos, "duplicate component name " + child.Name + ": already used at line " +
+        Fail(child.NamePos, "duplicate component name " + CutQuotedInput(child.Name) + ": already used at line " +
                                 std::to_string(sibling.NamePos.Line));
     }
     parent.Children.push_back(std::move(child));
@@ -93,7 +94,7 @@ class Parser {
     a.Pos = name.Pos;
     a.Info = FindPropInfo(node.Class->PublishedProperties(), name.Text);
     if (!a.Info)
-      Fail(name.Pos, "unknown property " + name.Text + " of class " + node.Class->ClassName());
+      Fail(name.Pos, "unknown property " + CutQuotedInput(name.Text) + " of class " + node.Class->ClassName());
     if (a.Info->Name == "Name")
       Fail(name.Pos, "the component's name belongs in its 'object Name: Class' line, not in a property");
     const Token eq = lexer_.Next();
@@ -156,7 +157,7 @@ class Parser {
     for (std::size_t n = 0; n < names.size() && n < kMaxSetMembers; ++n) {
       if (names[n] == member.Text) return n;
     }
-    Fail(member.Pos, "unknown member " + member.Text + " of set type " + p.SetType->TypeName);
+    Fail(member.Pos, "unknown member " + CutQuotedInput(member.Text) + " of set type " + p.SetType->TypeName);
   }
 
   Lexer lexer_;

@@ -1,9 +1,11 @@
-// Reading forms: lenient layout, bad input reported at its place, and
-// all-or-nothing loading.
+// Reading forms: lenient layout, bad input reported at its place (quoting
+// no more than the start of a long token), and all-or-nothing loading.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
+
+#include <RegexComponent/Framework/QuotedInput.h>
 
 #include "FormTestComponents.h"
 
@@ -131,6 +133,80 @@ TEST_F(FormStreaming, AFailureLateInTheLoadUndoesWhatWasBuilt) {
                EFormError);
   EXPECT_EQ(form.ComponentCount(), 0);
   EXPECT_EQ(widgetsAlive, 0);
+}
+
+// A token far longer than any message should be is quoted by its first
+// bytes and an ellipsis, wherever an error names it.
+const std::string kLong(1 << 20, 'x');
+const std::string kCut = std::string(kQuotedInputLimit, 'x') + "\xE2\x80\xA6";
+
+struct LongInput {
+  const char* what;
+  std::string text;
+  int line;
+  int column;
+  std::string message;
+};
+
+std::vector<LongInput> LongInputs() {
+  const std::string form = "object F: TTestForm\n";
+  const std::string widget = form + " object W: TWidget\n  ";
+  return {
+      {"ClassOfTheRoot", "object F: " + kLong + "\nend", 1, 11,
+       "class " + kCut + " does not match the component being loaded: expected TTestForm"},
+      {"UnknownClass", form + " object W: " + kLong + "\n end\nend", 2, 12,
+       "unknown class " + kCut + ": expected a registered component class"},
+      {"UnknownProperty", widget + kLong + " = 1\n end\nend", 3, 3,
+       "unknown property " + kCut + " of class TWidget"},
+      {"IdentifierForString", widget + "Caption = " + kLong + "\n end\nend", 3, 13,
+       "expected a quoted string for Caption, found '" + kCut + "'"},
+      {"UnknownSetMember", widget + "Palette = [Red, " + kLong + "]\n end\nend", 3, 19,
+       "unknown member " + kCut + " of set type Colors"},
+      {"DuplicateName", form + " object " + kLong + ": TWidget\n end\n object " + kLong + ": TWidget\n end\nend",
+       4, 9, "duplicate component name " + kCut + ": already used at line 2"},
+      {"UnknownMethod", widget + "OnChange = " + kLong + "\n end\nend", 3, 14,
+       "unknown method " + kCut + ": F has no published method of that name"},
+      {"MethodRootWithALongName", "object " + kLong + ": TTestForm\n object W: TWidget\n  OnChange = Nope\n end\nend",
+       3, 14, "unknown method Nope: " + kCut + " has no published method of that name"},
+      {"HugeInteger", form + "  Tag = " + std::string(1000, '9') + "\nend", 2, 9,
+       "integer " + std::string(kQuotedInputLimit, '9') + "\xE2\x80\xA6 is out of range"},
+      {"HugeCharacterCode", widget + "Caption = #" + std::string(1000, '7') + "\n end\nend", 3, 13,
+       "character code #" + std::string(kQuotedInputLimit, '7') + "\xE2\x80\xA6 is out of range: expected 1 to 255"},
+  };
+}
+
+TEST_F(FormStreaming, ErrorsQuoteOnlyTheStartOfALongToken) {
+  for (const LongInput& bad : LongInputs()) {
+    try {
+      ReadComponentFromText(bad.text, form);
+      ADD_FAILURE() << bad.what << ": loaded without an error";
+    } catch (const EFormError& e) {
+      EXPECT_EQ(e.Message(), bad.message) << bad.what;
+      EXPECT_EQ(e.Line(), bad.line) << bad.what;
+      EXPECT_EQ(e.Column(), bad.column) << bad.what;
+    }
+    EXPECT_TRUE(form.GetName().IsEmpty()) << bad.what;
+    EXPECT_EQ(widgetsAlive, 0) << bad.what;
+  }
+}
+
+// The root's new name clashing with a component of the root's own owner is
+// a reading error at the name, and the root keeps its name.
+TEST_F(FormStreaming, ARootNameTheOwnerAlreadyUsesIsADuplicate) {
+  TComponent owner(nullptr);
+  AddWidget(&owner, kLong.c_str());
+  auto* root = new TTestForm(&owner);
+  root->Name = "Before";
+  try {
+    ReadComponentFromText("object " + kLong + ": TTestForm\nend", *root);
+    FAIL() << "loaded without an error";
+  } catch (const EFormError& e) {
+    EXPECT_EQ(e.Message(),
+              "duplicate component name " + kCut + ": an unnamed TComponent already owns a component of that name");
+    EXPECT_EQ(e.Line(), 1);
+    EXPECT_EQ(e.Column(), 8);
+  }
+  EXPECT_EQ(root->GetName(), AnsiString("Before"));
 }
 
 }  // namespace
