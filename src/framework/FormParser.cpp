@@ -5,6 +5,7 @@
 
 #include "FormLexer.h"
 #include "RegexComponent/Framework/QuotedInput.h"
+#include "framework/PackageClassTable.h"
 
 namespace RegexComponent::form {
 
@@ -53,6 +54,7 @@ class Parser {
       return rootClass;
     }
     TComponentClass found = FindRegisteredClass(cls.Text);
+    if (!found) found = FindPackageClass(cls.Text);
     if (!found) Fail(cls.Pos, "unknown class " + CutQuotedInput(cls.Text) + ": expected a registered component class");
     return found;
   }

@@ -76,6 +76,8 @@ class FormWriter {
       if (p.Name == "Name" || !p.Stored) continue;
       const TPropertyValue value = p.Read(c);
       if (value == p.Read(fresh)) continue;
+      // A lambda or plain function has no name a form could give it.
+      if (p.Kind == TTypeKind::Method && !std::get<TMethod>(value).IsMemberBinding()) continue;
       out_ += indent + "  " + p.Name + " = " + ValueText(c, p, value) + "\n";
     }
     for (int i = 0; i < c.ComponentCount(); ++i) WriteObject(*c.Components(i), depth + 1);

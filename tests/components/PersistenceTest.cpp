@@ -174,6 +174,24 @@ TEST_F(Persistence, EveryPublishedPropertyOfRegularExpressionComesBack) {
   EXPECT_EQ(WriteComponentToText(copy), text);
 }
 
+TEST_F(Persistence, LambdaHandlersAreNotWrittenAndMethodsStillAre) {
+  TForm1 form(nullptr);
+  auto* re = new RegularExpression(&form);
+  re->SetName("Finder");
+  int calls = 0;
+  re->OnMatching = [&calls](TObject*, const CPPStringArray&, unsigned, unsigned) { ++calls; };
+  re->OnSearching = Bind(&form, &TForm1::FinderSearching);
+  re->OnFindFiles = [](TObject*, AnsiString, bool&) {};
+  const std::string text = WriteComponentToText(form);
+  EXPECT_EQ(text.find("OnMatching"), std::string::npos) << text;
+  EXPECT_EQ(text.find("OnFindFiles"), std::string::npos) << text;
+  EXPECT_NE(text.find("OnSearching = FinderSearching"), std::string::npos) << text;
+  re->Expression = "a";
+  re->StringToMatch = "a";
+  EXPECT_TRUE(re->Match());
+  EXPECT_EQ(calls, 1);  // writing left the handler in place
+}
+
 TEST_F(Persistence, RegularExpressionInterfaceSavesItsFourProperties) {
   Forced<RegularExpressionInterface> saved(nullptr);
   saved.Name = "Syntax";
