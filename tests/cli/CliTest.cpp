@@ -246,4 +246,17 @@ TEST_F(Cli, FormFilesSaveAndLoadTheComponent) {
   EXPECT_NE(r.err.find("warning: app.form: event Finder.OnSearching = Found ignored"), std::string::npos) << r.err;
 }
 
+TEST_F(Cli, MessagesQuoteOnlyTheStartOfLongInput) {
+  tree.Write("s.txt", "abc\n");
+  const std::string huge = "(" + std::string(100000, 'x');
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"search", huge, "s.txt"}, std::vector<std::string>{"grepfiles", huge, "*.txt"},
+        std::vector<std::string>{"search", "a", "s.txt", huge}}) {
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 2) << args[0];
+    EXPECT_LT(r.err.size(), 400u) << args[0] << ": " << r.err.substr(0, 400);
+    EXPECT_NE(r.err.find("xxxxxxxx\u2026"), std::string::npos) << args[0] << ": " << r.err.substr(0, 400);
+  }
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "ToolError.h"
+#include "RegexComponent/Framework/QuotedInput.h"
 
 namespace RegexComponent::tool {
 
@@ -156,7 +157,9 @@ int ParseCommandLine(int argc, char** argv, Settings& settings) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(e);
-    std::fprintf(stderr, "regexp: %s (see regexp --help)\n", e.what());
+    // The parser's message ends with the argument it refused, which may be huge.
+    constexpr std::size_t kReasonAndStart = 120;
+    std::fprintf(stderr, "regexp: %s (see regexp --help)\n", CutQuotedInput(e.what(), kReasonAndStart).c_str());
     return kTrouble;
   }
   return -1;
@@ -195,7 +198,7 @@ Arguments ResolvePositionals(const Settings& s) {
     if (!args.formatString) throw ToolError("no format string given");
   }
   args.inputs.assign(queue.begin() + static_cast<std::ptrdiff_t>(next), queue.end());
-  if (args.inputs.size() > MaxInputs(s.command)) throw ToolError("too many arguments: " + args.inputs.back());
+  if (args.inputs.size() > MaxInputs(s.command)) throw ToolError("too many arguments: " + CutQuotedInput(args.inputs.back()));
   if (s.text && !args.inputs.empty()) throw ToolError("--text and a FILE argument cannot be used together");
   return args;
 }

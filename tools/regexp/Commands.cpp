@@ -5,6 +5,7 @@
 #include "Input.h"
 #include "Setup.h"
 #include "ToolError.h"
+#include "RegexComponent/Framework/QuotedInput.h"
 
 namespace RegexComponent::tool {
 
@@ -12,7 +13,7 @@ void CheckExpression(RegularExpressionCustom& re) {
   const std::string expression = re.Expression.Get().ToStdString();
   if (expression.empty()) throw ToolError("empty expression");
   if (re.ParseExpression() != 0)
-    throw ToolError("invalid expression '" + expression + "': " + re.GetExpressionError());
+    throw ToolError("invalid expression '" + CutQuotedInput(expression) + "': " + re.GetExpressionError());
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include "engine/FileSpec.h"
 #include "engine/LiteralQuoting.h"
 #include "engine/RegEx.h"
+#include "RegexComponent/Framework/QuotedInput.h"
 
 namespace RegexComponent::tool {
 
@@ -39,7 +40,7 @@ void CheckPerlExpression(const std::string& expression, bool icase) {
   try {
     probe.SetExpression(expression.c_str(), icase);
   } catch (const boost::regex_error& e) {
-    throw ToolError("invalid expression '" + expression + "' for a file search: " + e.what());
+    throw ToolError("invalid expression '" + CutQuotedInput(expression) + "' for a file search: " + e.what());
   }
 }
 
