@@ -139,6 +139,9 @@ class RegularExpressionCustom : public TComponent {
   std::unique_ptr<HeldMatch> LastMatch;
   const reg_match* CurrentGrepMatch = nullptr;
   std::int32_t FileSubexpressionLimit = 0;
+  // The limit of the walk now reporting events: a walk started from one of
+  // its handlers rewrites FileSubexpressionLimit, not this outer value.
+  std::int32_t WalkSubexpressionLimit = 0;
   Closure<bool(const reg_match&)> GrepPredicate;
   GrepLineCounter* ActiveGrepLines = nullptr;
 

@@ -404,6 +404,7 @@ std::uint32_t RC::RunFileWalk(Callback walk) {
   // A walk started from a handler of another walk hands CurrentPointer
   // back to the outer walk when it ends.
   ScopedValue<RegularExpressionCustom*> current(CurrentPointer, this);
+  ScopedValue<std::int32_t> limit(WalkSubexpressionLimit, FileSubexpressionLimit);
   return walk(engine, files.c_str(), DirectoryRecursion, flags);
 }
 
@@ -424,7 +425,7 @@ bool RC::GrepFilesCallback(const char* file, const RegEx& expression) {
   if (!c || !c->OnGreppingFiles) return true;
   CPPStringArray parts;
   CPPUnsignedArray positions;
-  for (std::int32_t i = 0; i <= c->FileSubexpressionLimit; ++i) {
+  for (std::int32_t i = 0; i <= c->WalkSubexpressionLimit; ++i) {
     positions.push_back(expression.Position(i));
     parts.push_back(expression.What(i));
   }

@@ -180,6 +180,36 @@ TEST_F(FileOperations, ANestedWalkHandsTheOuterWalkBackItsComponent) {
   EXPECT_EQ(RE::CurrentPointer, nullptr);
 }
 
+// The inner call rewrites FileSubexpressionLimit; the outer walk's events
+// must still have the outer expression's number of groups.
+TEST_F(FileOperations, ANestedWalkOnTheSameComponentKeepsEachWalksGroupCount) {
+  tree.Write("abc.txt", "abc abc\nabc\n");
+  re.FilesToMatch = AnsiString(tree.Path("abc.txt"));
+  re.Expression = "(a)(b)(c)";
+  re.OnGreppingFiles = Bind(&recorder, &Recorder::Grepping);
+  std::vector<std::size_t> innerSizes;
+  bool nested = false;
+  recorder.inside = [&] {
+    if (nested) {
+      innerSizes.push_back(recorder.matches.back().parts.size());
+      return;
+    }
+    nested = true;
+    re.Expression = "a(b)c";
+    re.GrepFiles();
+    re.Expression = "(a)(b)(c)";
+    nested = false;
+  };
+  EXPECT_EQ(re.GrepFiles(), 3u);
+  EXPECT_EQ(innerSizes, (std::vector<std::size_t>(9, 2)));  // three nested runs of three
+  // Outer events come before each nested run's: entries 0, 4 and 8.
+  ASSERT_EQ(recorder.matches.size(), 12u);
+  for (std::size_t i = 0; i < recorder.matches.size(); i += 4) {
+    EXPECT_EQ(recorder.matches[i].parts, (CPPStringArray{"abc", "a", "b", "c"})) << i;
+    EXPECT_EQ(recorder.matches[i].positions.size(), 4u) << i;
+  }
+}
+
 TEST_F(FileOperations, FormatInsideAFileEventFormatsTheHeldMatch) {
   re.FormatString = "[$&]";
   std::string formatted = "stale";
