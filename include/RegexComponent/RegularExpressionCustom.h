@@ -33,6 +33,9 @@ using GreppingEvent = Closure<void(TObject* Sender, const CPPStringArray& Parts,
 using GreppingFilesEvent = Closure<void(TObject* Sender, AnsiString file, const CPPStringArray& Parts,
                                         CPPUnsignedArray Positions, bool& bcontinue)>;
 using FindFilesEvent = Closure<void(TObject* Sender, AnsiString file, bool& bcontinue)>;
+// A file or directory that a file operation's walk could not open or list,
+// with the errno value; the walk goes on with the next entry.
+using FileErrorEvent = Closure<void(TObject* Sender, AnsiString file, int error)>;
 
 class RegularExpressionCustom : public TComponent {
  public:
@@ -88,6 +91,7 @@ class RegularExpressionCustom : public TComponent {
   std::uint32_t FindFiles();
   static bool GrepFilesCallback(const char* file, const RegEx& expression);
   static bool FindFilesCallback(const char* file);
+  static void FileErrorCallback(const char* file, int error);
   void Format(std::string& out) const;
   void Merge(std::string& out);
 
@@ -166,6 +170,13 @@ class RegularExpressionCustom : public TComponent {
   GreppingEvent OnGrepping;
   GreppingFilesEvent OnGreppingFiles;
   FindFilesEvent OnFindFiles;
+  // Not a published property (forms neither store nor read it): called
+  // during GrepFiles and FindFiles for each file or directory the walk
+  // cannot open or list for a reason other than its vanishing meanwhile or
+  // not being a regular file (EACCES, EMFILE, ENFILE, ENOMEM, ELOOP for a
+  // link loop, ...). Counts and the other events are unchanged by it; a
+  // skipped entry is simply not searched. Sender is the walking component.
+  FileErrorEvent OnFileError;
 
  private:
   enum class MatchVariant { Anchored, Whole, Anywhere };

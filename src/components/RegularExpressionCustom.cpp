@@ -410,13 +410,13 @@ std::uint32_t RC::RunFileWalk(Callback walk) {
 
 std::uint32_t RC::GrepFiles() {
   return RunFileWalk([](RegEx& engine, const char* files, bool recurse, std::uint32_t flags) {
-    return engine.GrepFiles(&RC::GrepFilesCallback, files, recurse, flags);
+    return engine.GrepFiles(&RC::GrepFilesCallback, files, recurse, flags, &RC::FileErrorCallback);
   });
 }
 
 std::uint32_t RC::FindFiles() {
   return RunFileWalk([](RegEx& engine, const char* files, bool recurse, std::uint32_t flags) {
-    return engine.FindFiles(&RC::FindFilesCallback, files, recurse, flags);
+    return engine.FindFiles(&RC::FindFilesCallback, files, recurse, flags, &RC::FileErrorCallback);
   });
 }
 
@@ -442,6 +442,13 @@ bool RC::FindFilesCallback(const char* file) {
   FindFilesEvent handler = c->OnFindFiles;
   handler(c, AnsiString(file), bcontinue);
   return bcontinue;
+}
+
+void RC::FileErrorCallback(const char* file, int error) {
+  RegularExpressionCustom* c = CurrentPointer;
+  if (!c || !c->OnFileError) return;
+  FileErrorEvent handler = c->OnFileError;
+  handler(c, AnsiString(file), error);
 }
 
 // ---------------------------------------------------------------------------

@@ -196,18 +196,18 @@ FileSearch::FileSearch(std::size_t chunkSize, std::size_t lineLimit, std::size_t
     : reader_(chunkSize, lineLimit), findWindow_(findWindow) {}
 
 std::uint64_t FileSearch::Grep(const boost::regex& expression, const FileSpec& spec, bool recurse,
-                               bc::match_flag_type flags, MatchSink* sink) {
+                               bc::match_flag_type flags, MatchSink* sink, WalkErrorSink* errors) {
   UseExpression(expression);
   GrepVisitor visitor(*this, expression, flags, sink);
-  walker_.Walk(spec, recurse, visitor);
+  walker_.Walk(spec, recurse, visitor, errors);
   return visitor.count;
 }
 
 std::uint64_t FileSearch::Find(const boost::regex& expression, const FileSpec& spec, bool recurse,
-                               bc::match_flag_type flags, MatchSink* sink) {
+                               bc::match_flag_type flags, MatchSink* sink, WalkErrorSink* errors) {
   UseExpression(expression);
   FindVisitor visitor(*this, expression, flags, sink);
-  walker_.Walk(spec, recurse, visitor);
+  walker_.Walk(spec, recurse, visitor, errors);
   return visitor.count;
 }
 

@@ -49,13 +49,16 @@ class FileSearch {
                       std::size_t findWindow = kDefaultFindWindow);
 
   // Reports every match of every file, as regex_grep over each file would;
-  // `sink` may be null to only count. Returns the number of matches.
+  // `sink` may be null to only count. Returns the number of matches. What
+  // the walk cannot open goes to `errors`, when not null.
   std::uint64_t Grep(const boost::regex& expression, const FileSpec& spec, bool recurse,
-                     boost::regex_constants::match_flag_type flags, MatchSink* sink);
+                     boost::regex_constants::match_flag_type flags, MatchSink* sink,
+                     WalkErrorSink* errors = nullptr);
   // Reports a match of each file that has one, normally its first, and
   // reads no further in it. Returns the number of such files.
   std::uint64_t Find(const boost::regex& expression, const FileSpec& spec, bool recurse,
-                     boost::regex_constants::match_flag_type flags, MatchSink* sink);
+                     boost::regex_constants::match_flag_type flags, MatchSink* sink,
+                     WalkErrorSink* errors = nullptr);
 
   const ChunkReader& Reader() const { return reader_; }
 

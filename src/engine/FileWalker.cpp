@@ -49,18 +49,26 @@ int OpenDirectory(int dirfd, const char* name, bool follow) {
 // followed) and again with fstat on the open descriptor, and the open itself
 // is non-blocking. `mayBeLink` false opens with O_NOFOLLOW, so an entry that
 // the directory listing called regular and that was swapped for a link is
-// skipped. On success `size` is the size the file had when opened.
+// skipped. On success `size` is the size the file had when opened; on
+// failure errno is 0 when the name is not a regular file, else the error.
 int OpenRegularFile(int dirfd, const char* name, bool mayBeLink, std::uint64_t& size) {
   struct stat st;
-  if (mayBeLink && (::fstatat(dirfd, name, &st, 0) != 0 || !S_ISREG(st.st_mode))) return -1;
+  if (mayBeLink && ::fstatat(dirfd, name, &st, 0) != 0) return -1;
+  if (mayBeLink && !S_ISREG(st.st_mode)) {
+    errno = 0;  // not a regular file
+    return -1;
+  }
   const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (mayBeLink ? 0 : O_NOFOLLOW);
   int fd;
   do {
     fd = ::openat(dirfd, name, flags);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  const bool stated = ::fstat(fd, &st) == 0;
+  const int error = stated ? 0 : errno;
+  if (!stated || !S_ISREG(st.st_mode)) {
     ::close(fd);
+    errno = error;  // 0: not a regular file
     return -1;
   }
   size = static_cast<std::uint64_t>(st.st_size);
@@ -81,42 +89,113 @@ bool IsDotOrDotDot(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
+void CloseKeepingErrno(int fd) {
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+}
+
+// Failures that mean the entry vanished or is no longer what the listing
+// said it was (a directory replaced by a file, or an entry replaced by a
+// link that O_NOFOLLOW refused): skipped like entries of other types.
+bool IsQuiet(int error, bool followed) {
+  return error == ENOENT || error == ENOTDIR || (error == ELOOP && !followed);
+}
+
+// A directory's path as reported: without its trailing '/'.
+std::string DirectoryName(std::string path) {
+  if (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path.empty() ? "." : path;
+}
+
 }  // namespace
+
+// Closes the descriptors of the levels still held when a walk ends, also
+// when the visitor throws.
+class FileWalker::LevelCloser {
+ public:
+  explicit LevelCloser(std::deque<Level>& levels) : levels_(levels) {}
+  ~LevelCloser() {
+    for (Level& level : levels_) {
+      if (level.fd >= 0) ::close(level.fd);
+      level.fd = -1;
+    }
+  }
+  LevelCloser(const LevelCloser&) = delete;
+  LevelCloser& operator=(const LevelCloser&) = delete;
+
+ private:
+  std::deque<Level>& levels_;
+};
 
 FileWalker::FileWalker() = default;
 FileWalker::~FileWalker() = default;
 
-bool FileWalker::Walk(const FileSpec& spec, bool recurse, FileVisitor& visitor) {
+bool FileWalker::Walk(const FileSpec& spec, bool recurse, FileVisitor& visitor, WalkErrorSink* errors) {
   spec_ = &spec;
   recurse_ = recurse;
   visitor_ = &visitor;
+  errors_ = errors;
   path_ = spec.directory;
   if (!recurse && !spec.name.HasWildcard()) {
     path_ += spec.name.Literal();
     return VisitFile(AT_FDCWD, path_.c_str(), true);
   }
-  const UniqueFd top(OpenDirectory(AT_FDCWD, spec.directory.empty() ? "." : spec.directory.c_str(), true));
-  return !top || WalkDirectory(top.get(), 0);
+  if (levels_.empty()) levels_.emplace_back();
+  Level& top = levels_.front();
+  top.fd = OpenDirectory(AT_FDCWD, TopName(), true);
+  if (top.fd < 0) {
+    Report(DirectoryName(path_), errno, true);
+    return true;
+  }
+  top.pathEnd = path_.size();
+  const LevelCloser closer(levels_);
+  return WalkTree();
 }
 
-bool FileWalker::WalkDirectory(int dirfd, std::size_t depth) {
-  if (levels_.size() <= depth) levels_.emplace_back();
+const char* FileWalker::TopName() const { return spec_->directory.empty() ? "." : spec_->directory.c_str(); }
+
+// Depth first without recursion, so that neither descriptors nor the stack
+// bound the depth of a tree. A level is made held again (Ascend) before each
+// of its subdirectories is opened and once more when it is done, which also
+// closes its last child.
+bool FileWalker::WalkTree() {
+  std::size_t depth = 0;
+  if (!EnterLevel(0)) return false;
+  for (;;) {
+    Level& level = levels_[depth];
+    // Without this level the rest of its subdirectories cannot be reached.
+    if (!Ascend(depth) || level.next == level.directories.size()) {
+      if (depth == 0) return true;
+      --depth;
+      path_.resize(levels_[depth].pathEnd);
+      continue;
+    }
+    const char* name = level.names.data() + level.directories[level.next++].name;
+    path_.append(name).push_back('/');
+    if (!OpenChild(depth, name)) {
+      path_.resize(level.pathEnd);
+      continue;
+    }
+    ++depth;
+    if (!EnterLevel(depth)) return false;
+  }
+}
+
+// Lists the held level `depth`, whose path path_ is, and visits its files.
+bool FileWalker::EnterLevel(std::size_t depth) {
   Level& level = levels_[depth];
-  ListDirectory(dirfd, level);
+  level.next = 0;
+  ListDirectory(level);
+  return VisitFiles(level);
+}
+
+bool FileWalker::VisitFiles(const Level& level) {
   const std::size_t base = path_.size();
   for (const Entry& file : level.files) {
     const char* name = level.names.data() + file.name;
     path_.append(name);
-    const bool goOn = VisitFile(dirfd, name, file.mayBeLink);
-    path_.resize(base);
-    if (!goOn) return false;
-  }
-  for (const Entry& directory : level.directories) {
-    const char* name = level.names.data() + directory.name;
-    const UniqueFd sub(OpenDirectory(dirfd, name, false));
-    if (!sub) continue;  // vanished, unreadable, or out of descriptors
-    path_.append(name).push_back('/');
-    const bool goOn = WalkDirectory(sub.get(), depth + 1);
+    const bool goOn = VisitFile(level.fd, name, file.mayBeLink);
     path_.resize(base);
     if (!goOn) return false;
   }
@@ -126,19 +205,20 @@ bool FileWalker::WalkDirectory(int dirfd, std::size_t depth) {
 // Reads the whole listing before visiting anything, so the order does not
 // depend on the file system's and the directory can be renamed or removed
 // meanwhile without disturbing the walk.
-void FileWalker::ListDirectory(int dirfd, Level& level) {
+void FileWalker::ListDirectory(Level& level) {
   level.names.clear();
   level.files.clear();
   level.directories.clear();
   if (!listing_) listing_ = std::make_unique_for_overwrite<char[]>(kListingSize);
   for (;;) {
-    const ssize_t n = ::getdents64(dirfd, listing_.get(), kListingSize);
+    const ssize_t n = ::getdents64(level.fd, listing_.get(), kListingSize);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Report(DirectoryName(path_), errno, true);
     if (n <= 0) break;  // the end, or an error: keep what was listed
     for (ssize_t at = 0; at < n;) {
       const auto* entry = reinterpret_cast<const struct dirent64*>(listing_.get() + at);
       at += entry->d_reclen;
-      AddEntry(dirfd, level, entry->d_name, entry->d_type);
+      AddEntry(level.fd, level, entry->d_name, entry->d_type);
     }
   }
   const char* names = level.names.data();
@@ -167,7 +247,91 @@ void FileWalker::AddEntry(int dirfd, Level& level, const char* name, unsigned ch
 bool FileWalker::VisitFile(int dirfd, const char* name, bool mayBeLink) {
   std::uint64_t size = 0;
   const UniqueFd fd(OpenRegularFile(dirfd, name, mayBeLink, size));
-  return !fd || visitor_->Visit(path_.c_str(), fd.get(), size);
+  if (!fd) {
+    if (errno != 0) Report(path_, errno, mayBeLink);
+    return true;
+  }
+  return visitor_->Visit(path_.c_str(), fd.get(), size);
+}
+
+// Opens subdirectory `name` of level `depth` as the next level, whose path
+// path_ now is, and lets go of the level that leaves the held window.
+bool FileWalker::OpenChild(std::size_t depth, const char* name) {
+  if (levels_.size() <= depth + 1) levels_.emplace_back();
+  Level& child = levels_[depth + 1];
+  child.fd = OpenDirectory(levels_[depth].fd, name, false);
+  if (child.fd < 0) {
+    Report(DirectoryName(path_), errno, false);
+    return false;
+  }
+  child.pathEnd = path_.size();
+  if (depth + 1 >= kHeldDirectories) LetGo(levels_[depth + 1 - kHeldDirectories]);
+  return true;
+}
+
+void FileWalker::LetGo(Level& level) {
+  if (level.fd < 0) return;
+  struct stat st;
+  const bool known = ::fstat(level.fd, &st) == 0;
+  level.device = known ? st.st_dev : 0;
+  level.inode = known ? st.st_ino : 0;
+  ::close(level.fd);
+  level.fd = -1;
+}
+
+// Holds level `depth` again after a walk below it (path_ is its path), then
+// closes its child. False when it could not be opened again.
+bool FileWalker::Ascend(std::size_t depth) {
+  Level& level = levels_[depth];
+  if (level.fd < 0) {
+    level.fd = ReopenFromChild(depth);
+    if (level.fd < 0) level.fd = ReopenByPath(depth);
+    if (level.fd < 0) Report(DirectoryName(path_), errno, false);
+  }
+  if (depth + 1 < levels_.size() && levels_[depth + 1].fd >= 0) {
+    ::close(levels_[depth + 1].fd);
+    levels_[depth + 1].fd = -1;
+  }
+  return level.fd >= 0;
+}
+
+// Through the child's "..", when the child is held and still in the level.
+int FileWalker::ReopenFromChild(std::size_t depth) {
+  if (depth + 1 >= levels_.size() || levels_[depth + 1].fd < 0) return -1;
+  const int fd = OpenDirectory(levels_[depth + 1].fd, "..", false);
+  if (fd >= 0 && !SameDirectory(fd, levels_[depth])) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// From the top of the walk, one name of path_ at a time, so that a link put
+// in the way is refused as it would be while descending.
+int FileWalker::ReopenByPath(std::size_t depth) {
+  int fd = OpenDirectory(AT_FDCWD, TopName(), true);
+  for (std::size_t d = 1; d <= depth && fd >= 0; ++d) {
+    const std::size_t from = levels_[d - 1].pathEnd;
+    const std::string name = path_.substr(from, levels_[d].pathEnd - 1 - from);
+    const int next = OpenDirectory(fd, name.c_str(), false);
+    CloseKeepingErrno(fd);
+    fd = next;
+  }
+  if (fd >= 0 && !SameDirectory(fd, levels_[depth])) {
+    ::close(fd);
+    errno = ENOENT;  // moved away: as if it had vanished
+    return -1;
+  }
+  return fd;
+}
+
+bool FileWalker::SameDirectory(int fd, const Level& level) {
+  struct stat st;
+  return ::fstat(fd, &st) == 0 && st.st_dev == level.device && st.st_ino == level.inode;
+}
+
+void FileWalker::Report(const std::string& path, int error, bool followed) {
+  if (errors_ && !IsQuiet(error, followed)) errors_->OnWalkError(path.c_str(), error);
 }
 
 }  // namespace RegexComponent::engine

@@ -22,25 +22,47 @@ class FileVisitor {
   ~FileVisitor() = default;
 };
 
+// Told of each file or directory that the walk could not open or list, with
+// the errno value; the walk goes on after the call. Entries that vanished
+// meanwhile (ENOENT, ENOTDIR) or that turned into something the walk skips
+// anyway (a link met where the listing promised none: ELOOP under
+// O_NOFOLLOW) are not reported, nor are entries of other types.
+class WalkErrorSink {
+ public:
+  virtual void OnWalkError(const char* path, int error) = 0;
+
+ protected:
+  ~WalkErrorSink() = default;
+};
+
 // Walks the files of a specification in a fixed order: in each directory the
 // matching files by name in byte order, then (when recursing) each
 // subdirectory by name, depth first. Only regular files are visited, and
 // symbolic links to them; links to directories are never descended, so link
-// cycles cannot loop. Entries that vanish, cannot be opened or are of any
-// other type are skipped silently. A name without wildcards and without
-// recursion is opened directly, without listing its directory.
+// cycles cannot loop. A name without wildcards and without recursion is
+// opened directly, without listing its directory. What cannot be opened is
+// skipped, and reported to the error sink as WalkErrorSink says.
+//
+// Each directory is listed whole into memory before anything in it is
+// visited. At most kHeldDirectories directory descriptors stay open, those of
+// the deepest levels of the current path, so the depth of a tree is not
+// bounded by the descriptor limit; a level let go is opened again through
+// its child's "..", checked to be the same directory, or else by its path
+// from the top, one name at a time under O_NOFOLLOW.
 //
 // One walker serves one walk at a time; it keeps its listing buffers between
 // walks so that a walk allocates nothing once they have grown.
 class FileWalker {
  public:
+  static constexpr std::size_t kHeldDirectories = 8;
+
   FileWalker();
   ~FileWalker();
   FileWalker(const FileWalker&) = delete;
   FileWalker& operator=(const FileWalker&) = delete;
 
-  // Returns false if the visitor ended the walk.
-  bool Walk(const FileSpec& spec, bool recurse, FileVisitor& visitor);
+  // Returns false if the visitor ended the walk. `errors` may be null.
+  bool Walk(const FileSpec& spec, bool recurse, FileVisitor& visitor, WalkErrorSink* errors = nullptr);
 
  private:
   struct Entry {
@@ -51,16 +73,33 @@ class FileWalker {
     std::string names;
     std::vector<Entry> files;
     std::vector<Entry> directories;
+    int fd = -1;               // open while the level is held
+    std::uint64_t device = 0;  // identity, recorded when the level is let go
+    std::uint64_t inode = 0;
+    std::size_t pathEnd = 0;  // length of path_ up to and including its '/'
+    std::size_t next = 0;     // the subdirectory to walk next
   };
+  class LevelCloser;
 
-  bool WalkDirectory(int dirfd, std::size_t depth);
-  void ListDirectory(int dirfd, Level& level);
+  const char* TopName() const;
+  bool WalkTree();
+  bool EnterLevel(std::size_t depth);
+  bool VisitFiles(const Level& level);
+  void ListDirectory(Level& level);
   void AddEntry(int dirfd, Level& level, const char* name, unsigned char type);
   bool VisitFile(int dirfd, const char* name, bool mayBeLink);
+  bool OpenChild(std::size_t depth, const char* name);
+  void LetGo(Level& level);
+  bool Ascend(std::size_t depth);
+  int ReopenFromChild(std::size_t depth);
+  int ReopenByPath(std::size_t depth);
+  static bool SameDirectory(int fd, const Level& level);
+  void Report(const std::string& path, int error, bool followed);
 
   const FileSpec* spec_ = nullptr;
   bool recurse_ = false;
   FileVisitor* visitor_ = nullptr;
+  WalkErrorSink* errors_ = nullptr;
   std::string path_;
   std::deque<Level> levels_;  // one per depth; a deque keeps references valid
   std::unique_ptr<char[]> listing_;

@@ -78,6 +78,15 @@ class FindSink final : public engine::MatchSink {
   RegEx::FindFilesCallbackType callback_;
 };
 
+class ErrorSink final : public engine::WalkErrorSink {
+ public:
+  explicit ErrorSink(RegEx::FileErrorCallbackType callback) : callback_(callback) {}
+  void OnWalkError(const char* path, int error) override { callback_(path, error); }
+
+ private:
+  RegEx::FileErrorCallbackType callback_;
+};
+
 }  // namespace
 
 RegEx::RegEx() : impl_(std::make_unique<Impl>()) {}
@@ -91,20 +100,26 @@ unsigned RegEx::SetExpression(const char* text, bool icase) {
   return static_cast<unsigned>(impl_->expression.mark_count());
 }
 
-unsigned RegEx::GrepFiles(GrepFilesCallbackType callback, const char* files, bool recurse, std::uint32_t matchFlags) {
+unsigned RegEx::GrepFiles(GrepFilesCallbackType callback, const char* files, bool recurse, std::uint32_t matchFlags,
+                          FileErrorCallbackType onError) {
   if (!impl_->compiled || files == nullptr || *files == '\0') return 0;
   const BusyScope busy(impl_->busy);
   GrepSink sink(*this, callback, impl_->current, impl_->currentChunk);
+  ErrorSink errors(onError);
   return static_cast<unsigned>(impl_->search.Grep(impl_->expression, engine::ParseFileSpec(files), recurse,
-                                                  engine::ToBoostMatchFlags(matchFlags), callback ? &sink : nullptr));
+                                                  engine::ToBoostMatchFlags(matchFlags), callback ? &sink : nullptr,
+                                                  onError ? &errors : nullptr));
 }
 
-unsigned RegEx::FindFiles(FindFilesCallbackType callback, const char* files, bool recurse, std::uint32_t matchFlags) {
+unsigned RegEx::FindFiles(FindFilesCallbackType callback, const char* files, bool recurse, std::uint32_t matchFlags,
+                          FileErrorCallbackType onError) {
   if (!impl_->compiled || files == nullptr || *files == '\0') return 0;
   const BusyScope busy(impl_->busy);
   FindSink sink(callback);
+  ErrorSink errors(onError);
   return static_cast<unsigned>(impl_->search.Find(impl_->expression, engine::ParseFileSpec(files), recurse,
-                                                  engine::ToBoostMatchFlags(matchFlags), callback ? &sink : nullptr));
+                                                  engine::ToBoostMatchFlags(matchFlags), callback ? &sink : nullptr,
+                                                  onError ? &errors : nullptr));
 }
 
 std::string RegEx::What(int i) const {

@@ -19,6 +19,10 @@ class RegEx {
   // Returning false from a callback ends the walk.
   using GrepFilesCallbackType = bool (*)(const char* file, const RegEx& expression);
   using FindFilesCallbackType = bool (*)(const char* file);
+  // A file or directory the walk could not open or list, with the errno
+  // value (EACCES, EMFILE, ELOOP for a link loop, ...); the walk goes on.
+  // Entries that vanish during the walk are not reported.
+  using FileErrorCallbackType = void (*)(const char* file, int error);
 
   RegEx();
   ~RegEx();
@@ -38,14 +42,15 @@ class RegEx {
   // searching when no expression is set or `files` is null or empty.
   // Exceptions from the callback or the matcher pass out; the object stays
   // usable. Throws std::logic_error when called from one of this object's
-  // own callbacks (another object may be used there freely).
+  // own callbacks (another object may be used there freely). What cannot be
+  // opened is skipped, and reported to `onError` when it is not null.
   unsigned GrepFiles(GrepFilesCallbackType callback, const char* files, bool recurse,
-                     std::uint32_t matchFlags);
+                     std::uint32_t matchFlags, FileErrorCallbackType onError = nullptr);
   // Calls `callback` (may be null) once for each file with a match, reading
   // each file only up to its first match. Returns the number of such files.
   // Otherwise as GrepFiles.
   unsigned FindFiles(FindFilesCallbackType callback, const char* files, bool recurse,
-                     std::uint32_t matchFlags);
+                     std::uint32_t matchFlags, FileErrorCallbackType onError = nullptr);
 
   // The current match, valid while a GrepFiles callback runs: the text of
   // sub-expression i (0 = the whole match), "" when it took no part, i is

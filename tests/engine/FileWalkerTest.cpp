@@ -1,5 +1,7 @@
 #include "engine/FileWalker.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TempFileTree.h"
@@ -42,6 +45,93 @@ Paths Walk(const std::string& spec, bool recurse) {
   walker.Walk(ParseFileSpec(spec), recurse, recorder);
   return recorder.paths;
 }
+
+using Errors = std::vector<std::pair<std::string, int>>;
+
+// Records what the walk reports it could not open, and can act on a report.
+class ErrorRecorder final : public WalkErrorSink {
+ public:
+  Errors errors;
+  std::function<void()> onError;
+
+  void OnWalkError(const char* path, int error) override {
+    errors.emplace_back(path, error);
+    if (onError) onError();
+  }
+};
+
+// Lowers the soft descriptor limit for the lifetime of the guard.
+class DescriptorLimit {
+ public:
+  explicit DescriptorLimit(rlim_t limit) {
+    ::getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = limit;
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+  }
+  ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+  DescriptorLimit(const DescriptorLimit&) = delete;
+  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+};
+
+// Takes every free descriptor until Release, so that the walk's next open
+// fails with EMFILE.
+class Hoard {
+ public:
+  ~Hoard() { Release(); }
+  void Take() {
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fds_.push_back(fd);
+  }
+  void Release() {
+    for (const int fd : fds_) ::close(fd);
+    fds_.clear();
+  }
+
+ private:
+  std::vector<int> fds_;
+};
+
+// `depth` nested directories named "d" below `root`, with "m.txt" every
+// `every` levels. Made and removed through descriptors, one open at a time,
+// since the deepest paths may be longer than PATH_MAX.
+class DirectoryChain {
+ public:
+  DirectoryChain(const std::string& root, int depth, int every) : root_(::open(root.c_str(), O_RDONLY | O_DIRECTORY)) {
+    int fd = ::dup(root_);
+    for (int level = 1; level <= depth && fd >= 0; ++level) {
+      ::mkdirat(fd, "d", 0755);
+      const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+      ::close(fd);
+      fd = next;
+      if (fd >= 0 && level % every == 0) ::close(::openat(fd, "m.txt", O_WRONLY | O_CREAT, 0644));
+    }
+    if (fd >= 0) ::close(fd);
+  }
+  // Pulls each grandchild up to the root and removes the emptied child.
+  ~DirectoryChain() {
+    for (int child; (child = ::openat(root_, "d", O_RDONLY | O_DIRECTORY)) >= 0;) {
+      ::unlinkat(child, "m.txt", 0);
+      ::renameat(child, "d", root_, "next");
+      ::close(child);
+      if (::unlinkat(root_, "d", AT_REMOVEDIR) != 0 || ::renameat(root_, "next", root_, "d") != 0) break;
+    }
+    ::close(root_);
+  }
+  DirectoryChain(const DirectoryChain&) = delete;
+  DirectoryChain& operator=(const DirectoryChain&) = delete;
+
+  static std::string Path(int depth) {
+    std::string path;
+    for (int level = 0; level < depth; ++level) path += "d/";
+    return path;
+  }
+
+ private:
+  int root_;
+};
 
 std::size_t OpenDescriptors() {
   std::size_t count = 0;
@@ -171,6 +261,111 @@ TEST_F(FileWalkerTest, VisitorEndsTheWalkByReturnOrThrowWithoutLeakingDescriptor
   recorder.onVisit = nullptr;
   EXPECT_TRUE(walker.Walk(ParseFileSpec(r + "*.log"), true, recorder));
   EXPECT_EQ(recorder.paths, Paths{r + "c.log"});
+}
+
+TEST_F(FileWalkerTest, TreesDeeperThanTheDescriptorLimitAreWalkedWhole) {
+  // Several times deeper than the limit below; removing directories is slow
+  // on some disks, so not deeper still.
+  const DirectoryChain chain(tree.Path(""), 400, 50);
+  const std::string r = tree.Path("");
+  const std::size_t before = OpenDescriptors();
+  FileWalker walker;
+  Recorder recorder;
+  ErrorRecorder errors;
+  {
+    const DescriptorLimit limit(64);
+    EXPECT_TRUE(walker.Walk(ParseFileSpec(r + "*.txt"), true, recorder, &errors));
+  }
+  Paths markers;
+  for (int depth = 50; depth <= 400; depth += 50) markers.push_back(r + DirectoryChain::Path(depth) + "m.txt");
+  EXPECT_EQ(recorder.paths, markers);
+  EXPECT_EQ(errors.errors, Errors{});
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
+// Level 6 moves away while the walk is below it: level 5, let go by then,
+// is no longer its parent and must be found again by its path.
+TEST_F(FileWalkerTest, ALevelLetGoIsFoundAgainAfterItsChildMoved) {
+  const DirectoryChain chain(tree.Path(""), 40, 40);
+  const std::string r = tree.Path("");
+  tree.Write(DirectoryChain::Path(5) + "e/m.txt", "");
+  Recorder recorder;
+  recorder.onVisit = [&](const std::string& path) {
+    if (path == r + DirectoryChain::Path(40) + "m.txt")
+      std::filesystem::rename(r + DirectoryChain::Path(6), r + "moved");
+    return true;
+  };
+  ErrorRecorder errors;
+  FileWalker walker;
+  EXPECT_TRUE(walker.Walk(ParseFileSpec(r + "*.txt"), true, recorder, &errors));
+  EXPECT_EQ(recorder.paths, (Paths{r + DirectoryChain::Path(40) + "m.txt", r + DirectoryChain::Path(5) + "e/m.txt"}));
+  EXPECT_EQ(errors.errors, Errors{});
+  // Back to one chain, for its removal.
+  std::filesystem::rename(r + "moved", r + DirectoryChain::Path(6));
+  std::filesystem::remove_all(r + DirectoryChain::Path(5) + "e");
+}
+
+// Visiting an h*.txt file takes every free descriptor; closing it frees one,
+// which the next directory takes. The open after that fails, is reported,
+// and the report gives the descriptors back.
+TEST_F(FileWalkerTest, OutOfDescriptorsIsReportedWithThePathAndTheWalkGoesOn) {
+  for (const char* file : {"h1.txt", "d1/f.txt", "d2/h2.txt", "d2/e/sub/x.txt", "d3/y.txt"}) tree.Write(file, file);
+  const std::string r = tree.Path("");
+  Hoard hoard;
+  Recorder recorder;
+  recorder.onVisit = [&](const std::string& path) {
+    if (path.find("/h") != std::string::npos) hoard.Take();
+    return true;
+  };
+  ErrorRecorder errors;
+  errors.onError = [&] { hoard.Release(); };
+  FileWalker walker;
+  const DescriptorLimit limit(64);
+  EXPECT_TRUE(walker.Walk(ParseFileSpec(r + "*.txt"), true, recorder, &errors));
+  EXPECT_EQ(recorder.paths, (Paths{r + "h1.txt", r + "d2/h2.txt", r + "d3/y.txt"}));
+  EXPECT_EQ(errors.errors, (Errors{{r + "d1/f.txt", EMFILE}, {r + "d2/e/sub", EMFILE}}));
+}
+
+TEST_F(FileWalkerTest, VanishedAndSkippedEntriesAreNotReportedButLinkLoopsAre) {
+  for (const char* file : {"a.txt", "b.txt", "d1/x.txt", "d2/x.txt"}) tree.Write(file, file);
+  tree.Fifo("fifo.txt");
+  tree.Symlink("nowhere", "dangling.txt");
+  tree.Symlink("loop.txt", "loop.txt");
+  const std::string r = tree.Path("");
+  Recorder recorder;
+  recorder.onVisit = [&](const std::string& path) {
+    if (path == r + "a.txt") {
+      std::filesystem::remove(r + "b.txt");
+      std::filesystem::remove_all(r + "d1");
+    }
+    return true;
+  };
+  ErrorRecorder errors;
+  FileWalker walker;
+  EXPECT_TRUE(walker.Walk(ParseFileSpec(r + "*.txt"), true, recorder, &errors));
+  EXPECT_EQ(recorder.paths, (Paths{r + "a.txt", r + "d2/x.txt"}));
+  EXPECT_EQ(errors.errors, (Errors{{r + "loop.txt", ELOOP}}));
+  errors.errors.clear();
+  walker.Walk(ParseFileSpec(r + "missing/*.txt"), true, recorder, &errors);
+  walker.Walk(ParseFileSpec(r + "missing.txt"), false, recorder, &errors);
+  EXPECT_EQ(errors.errors, Errors{});
+}
+
+TEST_F(FileWalkerTest, UnreadableFilesAndDirectoriesAreReported) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root opens files whatever their mode";
+  tree.Write("a.txt", "a");
+  tree.Write("closed/b.txt", "b");
+  tree.Write("open/c.txt", "c");
+  std::filesystem::permissions(tree.Path("a.txt"), std::filesystem::perms::none);
+  std::filesystem::permissions(tree.Path("closed"), std::filesystem::perms::none);
+  const std::string r = tree.Path("");
+  Recorder recorder;
+  ErrorRecorder errors;
+  FileWalker walker;
+  walker.Walk(ParseFileSpec(r + "*.txt"), true, recorder, &errors);
+  std::filesystem::permissions(tree.Path("closed"), std::filesystem::perms::owner_all);
+  EXPECT_EQ(recorder.paths, Paths{r + "open/c.txt"});
+  EXPECT_EQ(errors.errors, (Errors{{r + "a.txt", EACCES}, {r + "closed", EACCES}}));
 }
 
 }  // namespace

@@ -80,8 +80,11 @@ int RunFindFiles(const Settings& s, RegularExpressionCustom& re, Reporter& repor
 int RunFileCommand(const Settings& s, RegularExpressionCustom& re, Reporter& reporter) {
   CheckExpression(re);
   PrepareFileSearch(re);
-  if (s.command == Command::GrepFiles) return RunGrepFiles(s, re, reporter);
-  return RunFindFiles(s, re, reporter);
+  re.OnFileError = Bind(&reporter, &Reporter::FileError);
+  const int status = s.command == Command::GrepFiles ? RunGrepFiles(s, re, reporter) : RunFindFiles(s, re, reporter);
+  // As in grep: what was found is printed, and the status says that some
+  // of the files could not be searched.
+  return reporter.HadFileErrors() ? kTrouble : status;
 }
 
 }  // namespace RegexComponent::tool

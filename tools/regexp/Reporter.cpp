@@ -1,6 +1,7 @@
 #include "Reporter.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace RegexComponent::tool {
 
@@ -69,5 +70,13 @@ void Reporter::FlushFileCount() {
 }
 
 void Reporter::FoundFile(TObject*, AnsiString file, bool&) { WriteLine(file.View()); }
+
+void Reporter::FileError(TObject*, AnsiString file, int error) {
+  // Results printed so far come first when both streams go to one place.
+  std::fflush(stdout);
+  const std::string_view name = file.View();
+  std::fprintf(stderr, "regexp: %.*s: %s\n", static_cast<int>(name.size()), name.data(), std::strerror(error));
+  hadFileErrors_ = true;
+}
 
 }  // namespace RegexComponent::tool

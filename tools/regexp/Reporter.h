@@ -29,8 +29,12 @@ class Reporter : public TComponent {
   void FlushFileCount();
   // OnFindFiles: the file name.
   void FoundFile(TObject* sender, AnsiString file, bool& bcontinue);
+  // OnFileError: "regexp: FILE: REASON" on stderr; the walk goes on.
+  void FileError(TObject* sender, AnsiString file, int error);
+  bool HadFileErrors() const { return hadFileErrors_; }
 
  private:
+  bool hadFileErrors_ = false;
   std::string countedFile_;
   unsigned fileCount_ = 0;
 };
