@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -11,12 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include "DescriptorLimit.h"
 #include "TempFileTree.h"
 
 extern char** environ;
 
 namespace {
 
+using RegexComponent::testing::DescriptorLimit;
 using RegexComponent::testing::TempFileTree;
 
 struct Result {
@@ -189,6 +192,41 @@ TEST_F(Cli, LiteralFileSearchQuotesEveryOperator) {
   tree.Write("q.txt", "a.b axb (x)+ x\n");
   EXPECT_EQ(Run({"grepfiles", "-F", "-c", "a.b", "q.txt"}).out, "q.txt:1\n");
   EXPECT_EQ(Run({"grepfiles", "-F", "(x)+", "q.txt"}).out, "q.txt:8:(x)+\n");
+}
+
+// As in grep: each file or directory that cannot be searched is one line
+// on stderr, the results still go to stdout, and the status is 2.
+TEST_F(Cli, FilesThatCannotBeOpenedAreReportedWithStatusTwo) {
+  tree.Write("a.txt", "foo\n");
+  tree.Write("sub/b.txt", "foo\n");
+  tree.Symlink("loop.txt", "loop.txt");  // cannot be opened, even by root
+  const std::string loop = std::string("regexp: loop.txt: ") + std::strerror(ELOOP) + "\n";
+  Result r = Run({"grepfiles", "-r", "foo", "*.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "a.txt:0:foo\nsub/b.txt:0:foo\n");
+  EXPECT_EQ(r.err, loop);
+  r = Run({"findfiles", "-c", "foo", "*.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "1\n");
+  EXPECT_EQ(r.err, loop);
+  EXPECT_EQ(Run({"findfiles", "-c", "foo", "a.txt"}).status, 0);
+
+  // Five descriptors besides the standard ones: too few for a deep tree.
+  std::string deep;
+  for (int level = 0; level < 12; ++level) tree.Write((deep += "d/") + "m.txt", "foo\n");
+  {
+    const DescriptorLimit limit(8);
+    r = Run({"findfiles", "-r", "foo", "d/"});
+  }
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out.rfind("d/m.txt\nd/d/m.txt\n", 0), 0u) << r.out;
+  std::istringstream lines(r.err);
+  int failures = 0;
+  for (std::string line; std::getline(lines, line); ++failures) {
+    EXPECT_EQ(line.rfind("regexp: d/d/", 0), 0u) << line;
+    EXPECT_NE(line.find(std::strerror(EMFILE)), std::string::npos) << line;
+  }
+  EXPECT_GT(failures, 0);
 }
 
 TEST_F(Cli, BadInputIsOneLineAndStatusTwo) {

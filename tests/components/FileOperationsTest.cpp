@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <RegexComponent/RegularExpression.h>
@@ -38,6 +40,8 @@ struct Recorder {
     if (inside) inside();
     if (stopAfter >= 0 && static_cast<int>(matches.size()) >= stopAfter) bcontinue = false;
   }
+  std::vector<std::tuple<TObject*, std::string, int>> failures;
+  void Failing(TObject* sender, AnsiString file, int error) { failures.emplace_back(sender, file.ToStdString(), error); }
   void Finding(TObject*, AnsiString file, bool& bcontinue) {
     files.push_back(file.ToStdString());
     if (stopAfter >= 0 && static_cast<int>(files.size()) >= stopAfter) bcontinue = false;
@@ -135,6 +139,20 @@ TEST_F(FileOperations, RecursionSwitchAndCountsWithoutHandlers) {
   re.OnFindFiles = Bind(&recorder, &Recorder::Finding);
   EXPECT_EQ(re.FindFiles(), 2u);
   EXPECT_EQ(recorder.files, (std::vector<std::string>{tree.Path("a.txt"), tree.Path("sub/c.txt")}));
+}
+
+// A link to itself cannot be opened whatever the permissions, also as root.
+TEST_F(FileOperations, WhatTheWalkCannotOpenGoesToOnFileErrorAndTheCountsStand) {
+  tree.Symlink("loop.txt", "loop.txt");
+  EXPECT_EQ(re.GrepFiles(), 1u);  // without a handler it is skipped
+  re.OnFileError = Bind(&recorder, &Recorder::Failing);
+  re.OnGreppingFiles = Bind(&recorder, &Recorder::Grepping);
+  EXPECT_EQ(re.GrepFiles(), 1u);
+  EXPECT_EQ(re.FindFiles(), 1u);
+  EXPECT_EQ(recorder.matches.size(), 1u);
+  const std::tuple<TObject*, std::string, int> failure{&re, tree.Path("loop.txt"), ELOOP};
+  EXPECT_EQ(recorder.failures, (std::vector{failure, failure}));
+  EXPECT_EQ(RE::CurrentPointer, nullptr);
 }
 
 TEST_F(FileOperations, StoppingEndsTheWalkAfterTheCurrentEvent) {

@@ -1,7 +1,6 @@
 #include "engine/FileWalker.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,11 +13,13 @@
 #include <utility>
 #include <vector>
 
+#include "DescriptorLimit.h"
 #include "TempFileTree.h"
 
 namespace RegexComponent::engine {
 namespace {
 
+using testing::DescriptorLimit;
 using testing::ScopedWorkingDirectory;
 using testing::TempFileTree;
 using Paths = std::vector<std::string>;
@@ -58,23 +59,6 @@ class ErrorRecorder final : public WalkErrorSink {
     errors.emplace_back(path, error);
     if (onError) onError();
   }
-};
-
-// Lowers the soft descriptor limit for the lifetime of the guard.
-class DescriptorLimit {
- public:
-  explicit DescriptorLimit(rlim_t limit) {
-    ::getrlimit(RLIMIT_NOFILE, &saved_);
-    rlimit lowered = saved_;
-    lowered.rlim_cur = limit;
-    ::setrlimit(RLIMIT_NOFILE, &lowered);
-  }
-  ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
-  DescriptorLimit(const DescriptorLimit&) = delete;
-  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
-
- private:
-  rlimit saved_{};
 };
 
 // Takes every free descriptor until Release, so that the walk's next open
