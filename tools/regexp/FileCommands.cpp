@@ -21,7 +21,7 @@ namespace {
 
 // The walk skips what it cannot open, so a directory part that does not
 // exist, or a name without wildcards that names no file, would look like
-// "no match". The engine's own parser reads the specification, so escapes
+// "no match". The engine's own parser reads the file pattern, so escapes
 // and a '[' without ']' count here as they do in the walk.
 void CheckFileSpec(const std::string& text, bool recurse) {
   const engine::FileSpec spec = engine::ParseFileSpec(text);
