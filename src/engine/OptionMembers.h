@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -148,8 +147,8 @@ constexpr MatchesSet RestrictingMembers() {
 }
 
 // The members' names in ordinal order, as the set type info lists them.
-template <class Row>
-std::vector<std::string> MemberNamesOf(std::span<const Row> rows) {
+template <class Row, std::size_t N>
+std::vector<std::string> MemberNamesOf(const Row (&rows)[N]) {
   std::vector<std::string> names;
   for (const Row& row : rows) names.emplace_back(row.name);
   return names;
