@@ -39,6 +39,8 @@ using FileErrorEvent = Closure<void(TObject* Sender, AnsiString file, int error)
 
 class RegularExpressionCustom : public TComponent {
  public:
+  // Each member of the two enums has one row, with its name and flag value,
+  // in the library's member tables; a new member is added there too.
   enum Options {
     EscapeInCharacterSets, CharacterClasses, Intervals, LimitedOperations,
     NewlineAsAlternationOperator, QuestionmarkPlusNotOperators, BracesNotOperators,

@@ -5,6 +5,7 @@
 
 #include "engine/FlagWords.h"
 #include "engine/LiteralQuoting.h"
+#include "engine/OptionMembers.h"
 
 namespace RegexComponent::engine {
 
@@ -29,9 +30,9 @@ struct Rules {
   bool backReferences;
 };
 
-constexpr std::uint32_t kBasicOwn =
-    syntax::LimitedOperations | syntax::BracesNotOperators | syntax::ParenthesesNotOperators;
-constexpr std::uint32_t kNormalOwn = syntax::EscapeInCharacterSets | syntax::NoLocaleSpecificCollation;
+// The bits that set Basic and Normal apart from Extended.
+constexpr std::uint32_t kBasicOwn = FlagWordOf(BasicExtras());
+constexpr std::uint32_t kNormalOwn = FlagWordOf(NormalExtras());
 
 bool Has(std::uint32_t word, std::uint32_t bits) { return (word & bits) == bits; }
 
@@ -65,22 +66,17 @@ Rules MakeRules(std::uint32_t word) {
 }
 
 // Boost options of the grammar plus those members Boost has an option for
-// in it; the members it lacks an option for are rewritten in the text.
+// in it (the members' Boost meanings in the member table); the members it
+// lacks an option for are rewritten in the text. A word with Literals is
+// translated by TranslateLiteral and never reaches here.
 bc::syntax_option_type GrammarFlags(Grammar grammar, std::uint32_t word) {
   bc::syntax_option_type flags = 0;
-  if (grammar == Grammar::Basic) {
-    flags = boost::regbase::basic_syntax_group;
-    if (!Has(word, syntax::CharacterClasses)) flags |= bc::no_char_classes;
-    if (!Has(word, syntax::Intervals)) flags |= bc::no_intervals;
-    if (Has(word, syntax::QuestionmarkPlusNotOperators)) flags |= bc::bk_plus_qm;
-    if (Has(word, syntax::VerticalbarNotOperator)) flags |= bc::bk_vbar;
-  } else if (grammar == Grammar::Extended) {
-    flags = boost::regbase::no_perl_ex;
+  if (grammar == Grammar::Basic) flags = boost::regbase::basic_syntax_group;
+  if (grammar == Grammar::Extended) flags = boost::regbase::no_perl_ex;
+  for (const OptionMember& row : kOptionMembers) {
+    if (row.bit == 0 || (row.boost.basicGrammarOnly && grammar != Grammar::Basic)) continue;
+    flags |= Has(word, row.bit) ? row.boost.whenPresent : row.boost.whenAbsent;
   }
-  if (!Has(word, syntax::EscapeInCharacterSets)) flags |= bc::no_escape_in_lists;
-  if (Has(word, syntax::NewlineAsAlternation)) flags |= boost::regbase::newline_alt;
-  if (Has(word, syntax::CaseInsensitive)) flags |= bc::icase;
-  if (!Has(word, syntax::NoLocaleSpecificCollation)) flags |= bc::collate;
   return flags;
 }
 

@@ -1,0 +1,45 @@
+// RegularExpressionCustom: Format (the format string expanded against the
+// current match) and Merge (every match in the subject replaced by its
+// expansion).
+#include "RegexComponent/RegularExpressionCustom.h"
+
+#include "engine/FormatExpander.h"
+#include "engine/MatchFlags.h"
+#include "engine/MergeEngine.h"
+
+namespace RegexComponent {
+
+using RC = RegularExpressionCustom;
+
+void RC::Format(std::string& out) const {
+  out.clear();
+  if (FFormatString.empty()) return;
+  const reg_match* source = CurrentGrepMatch;
+  if (!source && LastMatch) source = &LastMatch->Results;
+  if (!source) return;
+  std::string text;
+  engine::ExpandFormat(FFormatString, *source, text);
+  out = std::move(text);
+}
+
+void RC::Merge(std::string& out) {
+  out.clear();
+  if (FFormatString.empty()) return;
+  const SubjectText subject = FStringToMatch;
+  if (subject->empty()) return;
+  if (ParseExpression() != 0) return;
+  const auto flags = engine::ToBoostMatchFlags(GetMatchFlags());
+  const char* begin = subject->data();
+  // Written straight into `out`, so a caller that merges repeatedly into the
+  // same string reuses its capacity instead of paying for a fresh buffer of
+  // the subject's size each time. On an exception `out` is left empty, as if
+  // nothing had been produced.
+  try {
+    engine::MergeAll(CompiledExpression, begin, begin + subject->size(), FFormatString, MergeCopy, flags, out);
+  } catch (...) {
+    out.clear();
+    throw;
+  }
+}
+
+}  // namespace RegexComponent

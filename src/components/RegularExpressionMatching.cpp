@@ -1,0 +1,85 @@
+// RegularExpressionCustom: Match, MatchAll and Search against the subject,
+// the results they hold (LastMatch) and GetMatchingStrings, which reads
+// those results or the match of a running grep.
+#include "RegexComponent/RegularExpressionCustom.h"
+
+#include "components/ComponentSupport.h"
+#include "engine/MatchFlags.h"
+
+namespace RegexComponent {
+
+using RC = RegularExpressionCustom;
+
+namespace {
+// The text of a sub-match, empty when it did not take part.
+std::string TextOf(const boost::sub_match<const char*>& sub) {
+  return sub.matched ? std::string(sub.first, sub.second) : std::string();
+}
+}  // namespace
+
+bool RC::Match() { return RunOnce(MatchVariant::Anchored); }
+bool RC::MatchAll() { return RunOnce(MatchVariant::Whole); }
+bool RC::Search() { return RunOnce(MatchVariant::Anywhere); }
+
+// Runs the search into the held results and makes sure that, whatever the
+// outcome, they describe either this attempt's match or no match at all:
+// a failed or aborted attempt never leaves an earlier match readable.
+bool RC::SearchInto(reg_match& results, const char* begin, const char* end,
+                    boost::regex_constants::match_flag_type flags) {
+  bool found = false;
+  try {
+    found = boost::regex_search(begin, end, results, CompiledExpression, flags);
+  } catch (...) {
+    results = reg_match();
+    throw;
+  }
+  if (!found && !results.empty() && results[0].matched) results = reg_match();
+  return found;
+}
+
+bool RC::RunOnce(MatchVariant variant) {
+  if (ParseExpression() != 0) return false;
+  // The held results are overwritten in place, so a repeated call allocates
+  // nothing; nobody keeps a reference to them between calls (handlers get
+  // copies, see below). Results that point into another subject are dropped
+  // before that subject can be released.
+  if (!LastMatch) LastMatch = std::make_unique<HeldMatch>();
+  if (LastMatch->Subject != FStringToMatch) {
+    LastMatch->Results = reg_match();
+    LastMatch->Subject = FStringToMatch;
+  }
+  auto flags = engine::ToBoostMatchFlags(GetMatchFlags());
+  if (variant != MatchVariant::Anywhere) flags |= boost::regex_constants::match_continuous;
+  const std::string& subject = *LastMatch->Subject;
+  const char* begin = subject.data();
+  const char* end = begin + subject.size();
+  reg_match& results = LastMatch->Results;
+  if (!SearchInto(results, begin, end, flags)) return false;
+  if (variant == MatchVariant::Whole && results[0].second != end) return false;
+  const MatchingEvent& event = variant == MatchVariant::Anywhere ? OnSearching : OnMatching;
+  if (!event) return true;
+  // The handler may run operations that replace LastMatch; everything it is
+  // given is computed first, and nothing is read from LastMatch afterwards.
+  const CPPStringArray parts = GetMatchingStrings();
+  const auto [line, lineStart] = detail::LineOf(begin, results[0].first);
+  MatchingEvent handler = event;
+  handler(this, parts, line, lineStart);
+  return true;
+}
+
+CPPStringArray RC::GetMatchingStrings() const {
+  const reg_match* source = CurrentGrepMatch;
+  if (!source && LastMatch) source = &LastMatch->Results;
+  // No source, or an attempt that found nothing: there is no text to give.
+  if (!source || source->empty() || !(*source)[0].matched) return {};
+  const std::size_t n = source->size();
+  CPPStringArray parts;
+  parts.reserve(n + 3);
+  for (std::size_t i = 0; i < n; ++i) parts.push_back(TextOf((*source)[static_cast<int>(i)]));
+  parts.emplace_back();
+  parts.push_back(TextOf(source->prefix()));
+  parts.push_back(TextOf(source->suffix()));
+  return parts;
+}
+
+}  // namespace RegexComponent

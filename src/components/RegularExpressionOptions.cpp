@@ -1,0 +1,59 @@
+// RegularExpressionCustom: the two option sets (their setters and flag
+// words) and the lazy compilation of the expression they feed. The rules
+// the setters apply are in engine/OptionRules, the members' flag values in
+// engine/OptionMembers.h.
+#include "RegexComponent/RegularExpressionCustom.h"
+
+#include "engine/OptionMembers.h"
+#include "engine/OptionRules.h"
+#include "engine/SyntaxTranslator.h"
+
+namespace RegexComponent {
+
+using RC = RegularExpressionCustom;
+
+// ---------------------------------------------------------------------------
+// Expression options and compilation
+
+void RC::SetOptions(OptionsSet value) {
+  if (value == FExpressionOptions) return;
+  ExpressionParsed = false;
+  FExpressionOptions = engine::ApplyOptionRules(value, FExpressionOptions);
+}
+
+std::uint32_t RC::GetFlagOptions() const { return engine::FlagWordOf(FExpressionOptions); }
+
+std::uint8_t RC::ConvertREXResult(unsigned int code) const { return static_cast<std::uint8_t>(code & 0xFF); }
+
+std::uint8_t RC::ParseExpression() {
+  if (ExpressionParsed) return ConvertREXResult(static_cast<unsigned>(CompiledExpression.status()));
+  if (FExpression.empty()) return 1;
+  const engine::TranslatedExpression translated = engine::TranslateExpression(GetFlagOptions(), FExpression);
+  CompiledExpression.imbue(ExpressionLocale);
+  const char* first = translated.pattern.data();
+  CompiledExpression.assign(first, first + translated.pattern.size(), translated.flags | boost::regex::no_except);
+  ExpressionParsed = true;
+  return ConvertREXResult(static_cast<unsigned>(CompiledExpression.status()));
+}
+
+std::string RC::GetExpressionError() const {
+  if (!ExpressionParsed || CompiledExpression.status() == 0) return {};
+  const auto code = static_cast<boost::regex_constants::error_type>(CompiledExpression.status());
+  return CompiledExpression.get_traits().error_string(code);
+}
+
+void RC::SetExpressionLocale(const std::locale& locale) { ExpressionLocale = locale; }
+
+unsigned RC::NumberOfSubexpressions() const {
+  if (!ExpressionParsed || CompiledExpression.status() != 0) return 0;
+  return static_cast<unsigned>(CompiledExpression.mark_count()) + 1;
+}
+
+// ---------------------------------------------------------------------------
+// Match options
+
+void RC::SetMatches(MatchesSet value) { FMatchOptions = engine::ApplyMatchRules(value, FMatchOptions); }
+
+std::uint32_t RC::GetMatchFlags() const { return engine::MatchWordOf(FMatchOptions); }
+
+}  // namespace RegexComponent
