@@ -7,6 +7,7 @@
 #include "engine/FlagWords.h"
 #include "engine/FormatExpander.h"
 #include "engine/MatchFlags.h"
+#include "engine/MatchGuard.h"
 #include "engine/MergeEngine.h"
 #include "engine/RegEx.h"
 #include "engine/SyntaxTranslator.h"
@@ -270,7 +271,7 @@ bool RC::SearchInto(reg_match& results, const char* begin, const char* end,
                     boost::regex_constants::match_flag_type flags) {
   bool found = false;
   try {
-    found = boost::regex_search(begin, end, results, CompiledExpression, flags);
+    found = engine::MatchGuard(CompiledExpression).Search(begin, end, results, flags);
   } catch (...) {
     results = reg_match();
     throw;
@@ -359,8 +360,8 @@ std::uint32_t RC::Grep() {
   ScopedValue<GrepLineCounter*> activeLines(ActiveGrepLines, &lines);
   GrepPredicate = Closure<bool(const reg_match&)>(this, &RC::GrepCallbackPredicate);
   const auto predicate = GrepPredicate;
-  const unsigned count = boost::regex_grep([&predicate](const reg_match& m) { return predicate(m); }, begin,
-                                           begin + subject->size(), expression, flags);
+  const unsigned count = engine::MatchGuard(expression).Grep([&predicate](const reg_match& m) { return predicate(m); },
+                                                              begin, begin + subject->size(), flags);
   return static_cast<std::uint32_t>(count);
 }
 

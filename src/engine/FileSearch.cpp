@@ -34,17 +34,22 @@ boost::regex FileSearch::MakeProbe(const boost::regex& expression) {
 // match of nothing at the chunk's end.
 bool FileSearch::Settled(const boost::cmatch& match, const Chunk& chunk, bc::match_flag_type flags) {
   if (!match[0].matched || match[0].first == chunk.end) return false;
+  // The first match found is taken: it stands unless finding it looked at
+  // the chunk's end. (The probe below would try every way of matching.)
+  if (flags & bc::match_any) return !guard_->ReachesEnd(match[0].first, chunk.end, flags, chunk.begin);
   if (!probeReady_) {
     probe_ = MakeProbe(*probeSource_);
+    probeGuard_.emplace(probe_);
     probeReady_ = true;
   }
   if (probe_.empty()) return match[0].second != chunk.end;
-  return !boost::regex_search(match[0].first, chunk.end, probeResults_, probe_,
-                              flags | bc::match_partial | bc::match_continuous, chunk.begin);
+  return !probeGuard_->Search(match[0].first, chunk.end, probeResults_, flags | bc::match_partial | bc::match_continuous,
+                              chunk.begin);
 }
 
 void FileSearch::UseExpression(const boost::regex& expression) {
   probeSource_ = &expression;
+  guard_.emplace(expression);
   probeReady_ = false;
   softEnd_ = expression.str().find("\\Z") != std::string::npos;
 }
@@ -107,7 +112,7 @@ class FileSearch::GrepVisitor final : public FileVisitor {
         return chunk.last ? Outcome::kFileDone : Outcome::kNextChunk;
       bc::match_flag_type flags = chunkFlags | (watch ? bc::match_partial : bc::match_default);
       if (retry_) flags |= bc::match_not_null | bc::match_continuous;
-      if (!boost::regex_search(from, chunk.end, match, expression_, flags, chunk.begin)) {
+      if (!search_.guard_->Search(from, chunk.end, match, flags, chunk.begin)) {
         if (retry_) {
           retry_ = false;
           pastEmpty = true;
@@ -179,7 +184,7 @@ class FileSearch::FindVisitor final : public FileVisitor {
     const bc::match_flag_type flags =
         ChunkFlags(flags_, chunk) | (watch ? bc::match_partial : bc::match_default);
     open = nullptr;
-    if (!boost::regex_search(chunk.begin, chunk.end, match, expression_, flags, chunk.begin)) return false;
+    if (!search_.guard_->Search(chunk.begin, chunk.end, match, flags, chunk.begin)) return false;
     if (!watch) return chunk.last || match[0].first != chunk.end;
     if (search_.Settled(match, chunk, flags)) return true;
     open = match[0].first;
