@@ -185,18 +185,25 @@ std::size_t ShortestMatch(const boost::regex& expression) {
 }
 
 // Gives `to` the sub-expressions, prefix and suffix of the match `from`
-// holds.
+// holds, and the same group closed last.
 void CopyResults(const GuardResults& from, boost::cmatch& to, const boost::regex& expression) {
   const std::size_t n = from.size();
   to.set_size(n, from.prefix().first, from.suffix().second);
   to.set_base(from.base());
   to.set_named_subs(expression.get_named_subs());
   to.set_first(from[0].first);
+  std::size_t closedLast = 0;
   for (std::size_t i = 1; i < n; ++i) {
     const auto& sub = from[static_cast<int>(i)];
-    if (!sub.matched) continue;
+    if (&sub == &from.get_last_closed_paren()) closedLast = i;
+    if (!sub.matched || i == closedLast) continue;
     to.set_first(sub.first, i);
     to.set_second(sub.second, i);
+  }
+  if (closedLast != 0) {
+    const auto& sub = from[static_cast<int>(closedLast)];
+    to.set_first(sub.first, closedLast);
+    to.set_second(sub.second, closedLast, sub.matched);
   }
   to.set_second(from[0].second, 0, from[0].matched);
 }
