@@ -72,8 +72,8 @@ Chunk FileSearch::Searched(const Chunk& chunk) const {
 // chunk's end, is searched again from its start together with the next chunk.
 class FileSearch::GrepVisitor final : public FileVisitor {
  public:
-  GrepVisitor(FileSearch& search, const boost::regex& expression, bc::match_flag_type flags, MatchSink* sink)
-      : search_(search), expression_(expression), flags_(flags), sink_(sink) {}
+  GrepVisitor(FileSearch& search, bc::match_flag_type flags, MatchSink* sink)
+      : search_(search), flags_(flags), sink_(sink) {}
 
   std::uint64_t count = 0;
 
@@ -142,7 +142,6 @@ class FileSearch::GrepVisitor final : public FileVisitor {
   }
 
   FileSearch& search_;
-  const boost::regex& expression_;
   bc::match_flag_type flags_;
   MatchSink* sink_;
   bool retry_ = false;
@@ -150,8 +149,8 @@ class FileSearch::GrepVisitor final : public FileVisitor {
 
 class FileSearch::FindVisitor final : public FileVisitor {
  public:
-  FindVisitor(FileSearch& search, const boost::regex& expression, bc::match_flag_type flags, MatchSink* sink)
-      : search_(search), expression_(expression), flags_(flags), sink_(sink) {}
+  FindVisitor(FileSearch& search, bc::match_flag_type flags, MatchSink* sink)
+      : search_(search), flags_(flags), sink_(sink) {}
 
   std::uint64_t count = 0;
 
@@ -192,7 +191,6 @@ class FileSearch::FindVisitor final : public FileVisitor {
   }
 
   FileSearch& search_;
-  const boost::regex& expression_;
   bc::match_flag_type flags_;
   MatchSink* sink_;
 };
@@ -203,7 +201,7 @@ FileSearch::FileSearch(std::size_t chunkSize, std::size_t lineLimit, std::size_t
 std::uint64_t FileSearch::Grep(const boost::regex& expression, const FileSpec& spec, bool recurse,
                                bc::match_flag_type flags, MatchSink* sink, WalkErrorSink* errors) {
   UseExpression(expression);
-  GrepVisitor visitor(*this, expression, flags, sink);
+  GrepVisitor visitor(*this, flags, sink);
   walker_.Walk(spec, recurse, visitor, errors);
   return visitor.count;
 }
@@ -211,7 +209,7 @@ std::uint64_t FileSearch::Grep(const boost::regex& expression, const FileSpec& s
 std::uint64_t FileSearch::Find(const boost::regex& expression, const FileSpec& spec, bool recurse,
                                bc::match_flag_type flags, MatchSink* sink, WalkErrorSink* errors) {
   UseExpression(expression);
-  FindVisitor visitor(*this, expression, flags, sink);
+  FindVisitor visitor(*this, flags, sink);
   walker_.Walk(spec, recurse, visitor, errors);
   return visitor.count;
 }
