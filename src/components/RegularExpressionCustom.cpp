@@ -206,6 +206,7 @@ std::uint8_t RC::ParseExpression() {
   CompiledExpression.imbue(ExpressionLocale);
   const char* first = translated.pattern.data();
   CompiledExpression.assign(first, first + translated.pattern.size(), translated.flags | boost::regex::no_except);
+  CompiledMinimumLength = engine::MatchGuard(CompiledExpression).MinimumLength();
   ExpressionParsed = true;
   return ConvertREXResult(static_cast<unsigned>(CompiledExpression.status()));
 }
@@ -271,7 +272,7 @@ bool RC::SearchInto(reg_match& results, const char* begin, const char* end,
                     boost::regex_constants::match_flag_type flags) {
   bool found = false;
   try {
-    found = engine::MatchGuard(CompiledExpression).Search(begin, end, results, flags);
+    found = engine::MatchGuard(CompiledExpression, CompiledMinimumLength).Search(begin, end, results, flags);
   } catch (...) {
     results = reg_match();
     throw;

@@ -250,10 +250,10 @@ std::uint64_t MatchGuard::StateLimit(std::uint64_t textLength, std::uint64_t exp
   return std::max(linear, quadratic);
 }
 
-MatchGuard::MatchGuard(const boost::regex& expression)
-    : expression_(expression),
-      minimumLength_(ShortestMatch(expression)),
-      bounded_(expression.size() > kPlainLength) {}
+MatchGuard::MatchGuard(const boost::regex& expression) : MatchGuard(expression, ShortestMatch(expression)) {}
+
+MatchGuard::MatchGuard(const boost::regex& expression, std::size_t minimumLength)
+    : expression_(expression), minimumLength_(minimumLength), bounded_(expression.size() > kPlainLength) {}
 
 bool MatchGuard::Search(const char* first, const char* last, boost::cmatch& m, bc::match_flag_type flags,
                         const char* base) const {

@@ -36,6 +36,9 @@ class MatchGuard {
 
   // `expression` must outlive the guard and stay unchanged while it is used.
   explicit MatchGuard(const boost::regex& expression);
+  // The same with MinimumLength() of an earlier guard of `expression`, for
+  // callers that search with one expression many times.
+  MatchGuard(const boost::regex& expression, std::size_t minimumLength);
 
   // As boost::regex_search(first, last, m, expression, flags, base).
   bool Search(const char* first, const char* last, boost::cmatch& m, boost::regex_constants::match_flag_type flags,
