@@ -3,6 +3,7 @@
 // format string, compiles lazily and reports matches through events.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <locale>
 #include <memory>
@@ -142,6 +143,9 @@ class RegularExpressionCustom : public TComponent {
   std::string FFormatString;
   bool ExpressionParsed = false;
   boost::regex CompiledExpression;
+  // The shortest match CompiledExpression can have, worked out once per
+  // compilation for the searches that run it.
+  std::size_t CompiledMinimumLength = 0;
   std::unique_ptr<HeldMatch> LastMatch;
   const reg_match* CurrentGrepMatch = nullptr;
   std::int32_t FileSubexpressionLimit = 0;

@@ -7,6 +7,7 @@
 
 #include "components/ComponentSupport.h"
 #include "engine/MatchFlags.h"
+#include "engine/MatchGuard.h"
 
 namespace RegexComponent {
 
@@ -39,8 +40,8 @@ std::uint32_t RC::Grep() {
   detail::ScopedValue<GrepLineCounter*> activeLines(ActiveGrepLines, &lines);
   GrepPredicate = Closure<bool(const reg_match&)>(this, &RC::GrepCallbackPredicate);
   const auto predicate = GrepPredicate;
-  const unsigned count = boost::regex_grep([&predicate](const reg_match& m) { return predicate(m); }, begin,
-                                           begin + subject->size(), expression, flags);
+  const unsigned count = engine::MatchGuard(expression).Grep([&predicate](const reg_match& m) { return predicate(m); },
+                                                              begin, begin + subject->size(), flags);
   return static_cast<std::uint32_t>(count);
 }
 

@@ -5,6 +5,7 @@
 
 #include "components/ComponentSupport.h"
 #include "engine/MatchFlags.h"
+#include "engine/MatchGuard.h"
 
 namespace RegexComponent {
 
@@ -28,7 +29,7 @@ bool RC::SearchInto(reg_match& results, const char* begin, const char* end,
                     boost::regex_constants::match_flag_type flags) {
   bool found = false;
   try {
-    found = boost::regex_search(begin, end, results, CompiledExpression, flags);
+    found = engine::MatchGuard(CompiledExpression, CompiledMinimumLength).Search(begin, end, results, flags);
   } catch (...) {
     results = reg_match();
     throw;

@@ -4,6 +4,7 @@
 // engine/OptionMembers.h.
 #include "RegexComponent/RegularExpressionCustom.h"
 
+#include "engine/MatchGuard.h"
 #include "engine/OptionMembers.h"
 #include "engine/OptionRules.h"
 #include "engine/SyntaxTranslator.h"
@@ -32,6 +33,7 @@ std::uint8_t RC::ParseExpression() {
   CompiledExpression.imbue(ExpressionLocale);
   const char* first = translated.pattern.data();
   CompiledExpression.assign(first, first + translated.pattern.size(), translated.flags | boost::regex::no_except);
+  CompiledMinimumLength = engine::MatchGuard(CompiledExpression).MinimumLength();
   ExpressionParsed = true;
   return ConvertREXResult(static_cast<unsigned>(CompiledExpression.status()));
 }

@@ -34,17 +34,22 @@ boost::regex FileSearch::MakeProbe(const boost::regex& expression) {
 // match of nothing at the chunk's end.
 bool FileSearch::Settled(const boost::cmatch& match, const Chunk& chunk, bc::match_flag_type flags) {
   if (!match[0].matched || match[0].first == chunk.end) return false;
+  // The first match found is taken: it stands unless finding it looked at
+  // the chunk's end. (The probe below would try every way of matching.)
+  if (flags & bc::match_any) return !guard_->ReachesEnd(match[0].first, chunk.end, flags, chunk.begin);
   if (!probeReady_) {
     probe_ = MakeProbe(*probeSource_);
+    probeGuard_.emplace(probe_);
     probeReady_ = true;
   }
   if (probe_.empty()) return match[0].second != chunk.end;
-  return !boost::regex_search(match[0].first, chunk.end, probeResults_, probe_,
-                              flags | bc::match_partial | bc::match_continuous, chunk.begin);
+  return !probeGuard_->Search(match[0].first, chunk.end, probeResults_, flags | bc::match_partial | bc::match_continuous,
+                              chunk.begin);
 }
 
 void FileSearch::UseExpression(const boost::regex& expression) {
   probeSource_ = &expression;
+  guard_.emplace(expression);
   probeReady_ = false;
   softEnd_ = expression.str().find("\\Z") != std::string::npos;
 }
@@ -67,8 +72,8 @@ Chunk FileSearch::Searched(const Chunk& chunk) const {
 // chunk's end, is searched again from its start together with the next chunk.
 class FileSearch::GrepVisitor final : public FileVisitor {
  public:
-  GrepVisitor(FileSearch& search, const boost::regex& expression, bc::match_flag_type flags, MatchSink* sink)
-      : search_(search), expression_(expression), flags_(flags), sink_(sink) {}
+  GrepVisitor(FileSearch& search, bc::match_flag_type flags, MatchSink* sink)
+      : search_(search), flags_(flags), sink_(sink) {}
 
   std::uint64_t count = 0;
 
@@ -107,7 +112,7 @@ class FileSearch::GrepVisitor final : public FileVisitor {
         return chunk.last ? Outcome::kFileDone : Outcome::kNextChunk;
       bc::match_flag_type flags = chunkFlags | (watch ? bc::match_partial : bc::match_default);
       if (retry_) flags |= bc::match_not_null | bc::match_continuous;
-      if (!boost::regex_search(from, chunk.end, match, expression_, flags, chunk.begin)) {
+      if (!search_.guard_->Search(from, chunk.end, match, flags, chunk.begin)) {
         if (retry_) {
           retry_ = false;
           pastEmpty = true;
@@ -137,7 +142,6 @@ class FileSearch::GrepVisitor final : public FileVisitor {
   }
 
   FileSearch& search_;
-  const boost::regex& expression_;
   bc::match_flag_type flags_;
   MatchSink* sink_;
   bool retry_ = false;
@@ -145,8 +149,8 @@ class FileSearch::GrepVisitor final : public FileVisitor {
 
 class FileSearch::FindVisitor final : public FileVisitor {
  public:
-  FindVisitor(FileSearch& search, const boost::regex& expression, bc::match_flag_type flags, MatchSink* sink)
-      : search_(search), expression_(expression), flags_(flags), sink_(sink) {}
+  FindVisitor(FileSearch& search, bc::match_flag_type flags, MatchSink* sink)
+      : search_(search), flags_(flags), sink_(sink) {}
 
   std::uint64_t count = 0;
 
@@ -179,7 +183,7 @@ class FileSearch::FindVisitor final : public FileVisitor {
     const bc::match_flag_type flags =
         ChunkFlags(flags_, chunk) | (watch ? bc::match_partial : bc::match_default);
     open = nullptr;
-    if (!boost::regex_search(chunk.begin, chunk.end, match, expression_, flags, chunk.begin)) return false;
+    if (!search_.guard_->Search(chunk.begin, chunk.end, match, flags, chunk.begin)) return false;
     if (!watch) return chunk.last || match[0].first != chunk.end;
     if (search_.Settled(match, chunk, flags)) return true;
     open = match[0].first;
@@ -187,7 +191,6 @@ class FileSearch::FindVisitor final : public FileVisitor {
   }
 
   FileSearch& search_;
-  const boost::regex& expression_;
   bc::match_flag_type flags_;
   MatchSink* sink_;
 };
@@ -198,7 +201,7 @@ FileSearch::FileSearch(std::size_t chunkSize, std::size_t lineLimit, std::size_t
 std::uint64_t FileSearch::Grep(const boost::regex& expression, const FileSpec& spec, bool recurse,
                                bc::match_flag_type flags, MatchSink* sink, WalkErrorSink* errors) {
   UseExpression(expression);
-  GrepVisitor visitor(*this, expression, flags, sink);
+  GrepVisitor visitor(*this, flags, sink);
   walker_.Walk(spec, recurse, visitor, errors);
   return visitor.count;
 }
@@ -206,7 +209,7 @@ std::uint64_t FileSearch::Grep(const boost::regex& expression, const FileSpec& s
 std::uint64_t FileSearch::Find(const boost::regex& expression, const FileSpec& spec, bool recurse,
                                bc::match_flag_type flags, MatchSink* sink, WalkErrorSink* errors) {
   UseExpression(expression);
-  FindVisitor visitor(*this, expression, flags, sink);
+  FindVisitor visitor(*this, flags, sink);
   walker_.Walk(spec, recurse, visitor, errors);
   return visitor.count;
 }

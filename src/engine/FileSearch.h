@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include <boost/regex.hpp>
 
 #include "engine/ChunkReader.h"
 #include "engine/FileSpec.h"
 #include "engine/FileWalker.h"
+#include "engine/MatchGuard.h"
 
 namespace RegexComponent::engine {
 
@@ -75,12 +77,14 @@ class FileSearch {
   ChunkReader reader_;
   std::size_t findWindow_;
   boost::cmatch results_;
+  std::optional<MatchGuard> guard_;  // for the expression of the current call
   // Built, for the expression of the current call, at the first chunk that
   // is not a file's last; see MakeProbe.
   const boost::regex* probeSource_ = nullptr;
   bool probeReady_ = false;
   bool softEnd_ = false;  // the expression may contain \Z
   boost::regex probe_;
+  std::optional<MatchGuard> probeGuard_;
   boost::cmatch probeResults_;
 };
 

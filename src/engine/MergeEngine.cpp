@@ -1,12 +1,13 @@
 #include "engine/MergeEngine.h"
 
 #include "engine/FormatExpander.h"
+#include "engine/MatchGuard.h"
 
 namespace RegexComponent::engine {
 
 std::size_t MergeAll(const boost::regex& re, const char* first, const char* last, std::string_view format,
                      bool copyUnmatched, boost::regex_constants::match_flag_type flags, std::string& out) {
-  // regex_grep copies its predicate, so the running state lives out here.
+  // The running state lives out here, shared with the match handler.
   const char* copiedUpTo = first;
   std::size_t count = 0;
   if (copyUnmatched) out.reserve(out.size() + static_cast<std::size_t>(last - first));
@@ -21,7 +22,7 @@ std::size_t MergeAll(const boost::regex& re, const char* first, const char* last
     ++count;
     return true;
   };
-  boost::regex_grep(onMatch, first, last, re, flags);
+  MatchGuard(re).Grep(onMatch, first, last, flags);
 
   if (copyUnmatched && last > copiedUpTo) out.append(copiedUpTo, last);
   return count;

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstring>
 #include <fstream>
@@ -57,8 +60,17 @@ class Cli : public ::testing::Test {
     const int spawned = posix_spawn(&pid, pointers[0], &actions, nullptr, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return result;
+    // A run that outlives the limit is killed and reported as killed, so a
+    // runaway match fails its test instead of hanging the suite.
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    for (int waited = 0; waitpid(pid, &wstatus, WNOHANG) == 0; ++waited) {
+      if (waited == kRunLimitMs) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &wstatus, 0);
+        break;
+      }
+      usleep(1000);
+    }
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     result.out = Slurp(tree.Path(".stdout"));
     result.err = Slurp(tree.Path(".stderr"));
@@ -75,6 +87,7 @@ class Cli : public ::testing::Test {
     EXPECT_NE(r.err.find(needle), std::string::npos) << r.err;
   }
 
+  static constexpr int kRunLimitMs = 60000;
   TempFileTree tree;
   const std::string text = "first line\nsecond: xABBBc!\nabbc again\n";
 };
@@ -298,3 +311,54 @@ TEST_F(Cli, MessagesQuoteOnlyTheStartOfLongInput) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Alternatives(int count) {
+  std::string expression = "(x+x+)+y";
+  for (int i = 0; i < count; ++i) expression += "|w" + std::to_string(i);
+  return expression;
+}
+
+}  // namespace
+
+// Long expressions and huge repeat counts give up with the complexity error
+// or find their exact result quickly, whichever operation runs them.
+TEST_F(Cli, RunawayMatchesEndQuickly) {
+  tree.Write("x.txt", std::string(100, 'x'));
+  for (const std::string& expression : {Alternatives(1000), Alternatives(3000)}) {
+    for (const char* command : {"search", "match", "grep", "grepfiles"}) {
+      ExpectError(Run({command, "-e", expression, "x.txt"}), "complexity");
+    }
+    ExpectError(Run({"merge", "-e", expression, "--format-string", "<$&>", "x.txt"}), "complexity");
+  }
+  std::string stars;
+  for (int i = 0; i < 5000; ++i) stars += "a*";
+  tree.Write("a.txt", std::string(50, 'a'));
+  ExpectError(Run({"search", "-e", stars + "b", "a.txt"}), "complexity");
+  tree.Write("mega.txt", std::string(1 << 20, 'a'));
+  for (const char* command : {"search", "grep", "grepfiles", "findfiles"}) {
+    const Result r = Run({command, "a{2147483647}", "mega.txt"});
+    EXPECT_EQ(r.status, 1) << command << r.err;
+    EXPECT_EQ(r.out, "") << command;
+  }
+}
+
+// A shortest match at a chunk's end is checked without trying every way of
+// matching: nested repeats over lines of x find their matches in a file
+// larger than FindFiles' first window and than a chunk.
+TEST_F(Cli, ShortestMatchesInLargeFilesSettleQuickly) {
+  std::string lines;
+  for (int i = 0; i < 256; ++i) lines += std::string(79, 'x') + "\n";
+  tree.Write("lines.txt", lines);
+  Result r = Run({"--shortest", "findfiles", "(x+x+)+", "lines.txt"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "lines.txt\n");
+  std::string large = std::string(79, 'x') + "\n";
+  large += std::string(4200 * 1024, 'y');
+  tree.Write("large.txt", large);
+  r = Run({"--shortest", "grepfiles", "(x+x+)+", "large.txt"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 39) << r.err;
+  EXPECT_EQ(r.out.rfind("large.txt:0:xx\nlarge.txt:2:xx\n", 0), 0u) << r.out.substr(0, 100);
+}

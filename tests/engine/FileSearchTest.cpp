@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "TempFileTree.h"
+#include "Watchdog.h"
 #include "engine/FlagWords.h"
 #include "engine/MatchFlags.h"
 
@@ -17,6 +19,7 @@ namespace RegexComponent::engine {
 namespace {
 
 using testing::TempFileTree;
+using testing::Watchdog;
 
 // Offsets and lengths of every sub-expression of one match, -1 for a group
 // that took no part.
@@ -254,6 +257,35 @@ TEST(FileSearchTest, FindReportsTheFirstMatchOnly) {
           EXPECT_EQ(sink.matches[0], all[0]) << expression << " in\n" << content;
         }
       }
+    }
+  }
+}
+
+// With MatchShortest the first match found is taken, and one found at a
+// chunk's end may differ from the whole file's: "ab*c|a" is "abbbc" in the
+// file but "a" in a chunk ending in "abb". The decision waits for the text.
+// Checking that costs no more than the search: nested repeats over lines
+// of x, which have a match at every second x, search quickly.
+TEST(FileSearchTest, ShortestMatchesStayExactAtChunkEndsAndCheapToSettle) {
+  TempFileTree tree;
+  const auto flags = ToBoostMatchFlags(match::Shortest);
+  std::string lines;
+  for (int i = 0; i < 30; ++i) lines += std::string(79, 'x') + "\n";
+  const std::pair<std::string, const char*> cases[] = {
+      {"zabbbc\nabbbbbc abc", "ab*c|a"}, {lines, "(x+x+)+"}, {lines, "x(x+x+)+"}};
+  for (const auto& [content, expression] : cases) {
+    tree.Write("f.txt", content);
+    const FileSpec spec = ParseFileSpec(tree.Path("f.txt"));
+    const boost::regex re(expression);
+    const std::vector<MatchRecord> expected = WholeFileGrep(content, re, flags);
+    Watchdog watchdog(expression, std::chrono::seconds(30));
+    ExpectGrepAtEveryChunkSize(spec, re, flags, expected, expression, match::Shortest, content);
+    for (const std::size_t window : {1, 3, 100}) {
+      FileSearch search(window, 1 << 20, window);
+      RecordingSink sink;
+      EXPECT_EQ(search.Find(re, spec, false, flags, &sink), 1u);
+      ASSERT_EQ(sink.matches.size(), 1u);
+      EXPECT_EQ(sink.matches[0], expected[0]) << expression << " window " << window;
     }
   }
 }

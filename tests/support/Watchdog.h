@@ -1,0 +1,45 @@
+// Ends the test program when a case outlives its time: a runaway match
+// would otherwise hang the suite instead of failing it.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace RegexComponent::testing {
+
+class Watchdog {
+ public:
+  Watchdog(std::string what, std::chrono::seconds limit)
+      : what_(std::move(what)), thread_([this, limit] { Watch(limit); }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    woken_.notify_one();
+    thread_.join();
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+ private:
+  void Watch(std::chrono::seconds limit) {
+    std::unique_lock lock(mutex_);
+    if (woken_.wait_for(lock, limit, [this] { return done_; })) return;
+    std::fprintf(stderr, "still running after %lld s: %s\n", static_cast<long long>(limit.count()), what_.c_str());
+    std::abort();
+  }
+
+  std::string what_;
+  std::mutex mutex_;
+  std::condition_variable woken_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+}  // namespace RegexComponent::testing
