@@ -26,10 +26,10 @@ class SubjectViews {
   MatchView Describe(const reg_match& m) {
     const std::size_t n = m.size();
     if (slots_.size() < n) slots_.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-      const auto& sub = m[static_cast<int>(i)];
-      slots_[i] = sub.matched ? MatchView::Slot{Offset(sub.first), static_cast<std::uint64_t>(sub.second - sub.first)}
-                              : MatchView::Slot{MatchView::NoPosition, 0};
+    MatchView::Slot* slot = slots_.data();
+    for (const auto& sub : m) {
+      *slot++ = sub.matched ? MatchView::Slot{Offset(sub.first), static_cast<std::uint64_t>(sub.second - sub.first)}
+                            : MatchView::Slot{MatchView::NoPosition, 0};
     }
     const char* first = m[0].first;
     const char* last = m[0].second;

@@ -6,7 +6,9 @@
 // positions, read Line and LineStart) and Saturate32.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace RegexComponent::engine {
@@ -25,8 +27,23 @@ class LineCounter {
       : begin_(begin), scanned_(begin), offset_(offset), line_(line), lineStart_(lineStart) {}
 
   // Counts the line feeds between the previous position and `position`
-  // (excluded); a position before the previous one counts nothing.
-  void AdvanceTo(const char* position) noexcept;
+  // (excluded); a position before the previous one counts nothing. Inline:
+  // a grep calls it once per match.
+  void AdvanceTo(const char* position) noexcept {
+    // The line start is worked out once, from the last line feed found.
+    const char* lastLineStart = nullptr;
+    while (scanned_ < position) {
+      const void* lf = std::memchr(scanned_, '\n', static_cast<std::size_t>(position - scanned_));
+      if (!lf) {
+        scanned_ = position;
+        break;
+      }
+      scanned_ = static_cast<const char*>(lf) + 1;
+      ++line_;
+      lastLineStart = scanned_;
+    }
+    if (lastLineStart) lineStart_ = offset_ + static_cast<std::uint64_t>(lastLineStart - begin_);
+  }
 
   // The 1-based line of the latest position, and the input offset of the
   // first byte of that line.
