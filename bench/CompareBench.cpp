@@ -23,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <boost/regex.hpp>
@@ -120,15 +121,36 @@ unsigned RawGrep(const std::string& subject, const boost::regex& re) {
                            kRawFlags);
 }
 
+// Lines counted by hand as the component counts them: line feeds from the
+// previous match on, once over the subject in all.
+struct RawLines {
+  const char* begin;
+  const char* scanned = begin;
+  const char* lineStart = begin;
+  std::uint64_t line = 1;
+
+  void AdvanceTo(const char* position) {
+    while (scanned < position) {
+      const void* lf = std::memchr(scanned, '\n', static_cast<std::size_t>(position - scanned));
+      if (!lf) {
+        scanned = position;
+        break;
+      }
+      scanned = static_cast<const char*>(lf) + 1;
+      ++line;
+      lineStart = scanned;
+    }
+  }
+  std::uint64_t Start() const { return static_cast<std::uint64_t>(lineStart - begin); }
+};
+
 // What a handler is given, built the way the component builds it: the
 // groups, an empty string, the prefix and the suffix (regex_grep's prefix
 // starts where the previous match ended, its suffix runs to the end), and
 // the line found by counting line feeds from the previous match on.
 std::uint64_t RawGrepWithParts(const std::string& subject, const boost::regex& re) {
   const char* begin = subject.data();
-  const char* scanned = begin;
-  const char* lineStart = begin;
-  unsigned line = 1;
+  RawLines lines{begin};
   std::uint64_t sum = 0;
   const auto text = [](const boost::csub_match& s) { return s.matched ? std::string(s.first, s.second) : std::string(); };
   boost::regex_grep(
@@ -139,21 +161,44 @@ std::uint64_t RawGrepWithParts(const std::string& subject, const boost::regex& r
         parts.emplace_back();
         parts.emplace_back(text(m.prefix()));
         parts.emplace_back(text(m.suffix()));
-        while (scanned < m[0].first) {
-          const void* lf = std::memchr(scanned, '\n', static_cast<std::size_t>(m[0].first - scanned));
-          if (!lf) {
-            scanned = m[0].first;
-            break;
-          }
-          scanned = static_cast<const char*>(lf) + 1;
-          ++line;
-          lineStart = scanned;
-        }
+        lines.AdvanceTo(m[0].first);
         for (const std::string& part : parts) sum += part.size();
-        sum += line + static_cast<unsigned>(lineStart - begin);
+        sum += lines.line + lines.Start();
         return true;
       },
       begin, begin + subject.size(), re, kRawFlags);
+  return sum;
+}
+
+// ForEachMatch's work done by hand: every slot's text as a view, and the
+// line and line start of each match.
+std::uint64_t RawGrepViews(const std::string& subject, const boost::regex& re) {
+  const char* begin = subject.data();
+  RawLines lines{begin};
+  std::uint64_t sum = 0;
+  boost::regex_grep(
+      [&](const boost::cmatch& m) {
+        for (std::size_t i = 0; i < m.size(); ++i) {
+          const auto& s = m[static_cast<int>(i)];
+          const std::string_view view = s.matched ? std::string_view(s.first, static_cast<std::size_t>(s.second - s.first))
+                                                  : std::string_view();
+          sum += view.size();
+        }
+        lines.AdvanceTo(m[0].first);
+        sum += lines.line + lines.Start();
+        return true;
+      },
+      begin, begin + subject.size(), re, kRawFlags);
+  return sum;
+}
+
+// The same through the component.
+std::uint64_t ForEachViews(RegularExpression& re) {
+  std::uint64_t sum = 0;
+  re.ForEachMatch([&sum](const MatchView& v) {
+    for (std::size_t i = 0; i < v.Size(); ++i) sum += v.Str(i).size();
+    sum += v.LineIndex() + v.StartOfLine();
+  });
   return sum;
 }
 
@@ -338,6 +383,29 @@ void AddGrepHandler() {
         },
         [raw, text](benchmark::State& state) {
           for (auto _ : state) benchmark::DoNotOptimize(RawGrepWithParts(*text, *raw));
+        },
+        IterationsFor(seconds), settings.rounds);
+  }
+}
+
+void AddForEachMatch() {
+  for (const Expression& e : kExpressions) {
+    const std::string name = std::string("foreach_match/") + e.name;
+    if (!Wanted(name)) continue;
+    std::shared_ptr<RegularExpression> re = MakeComponent(e.pattern, Subject());
+    auto raw = std::make_shared<boost::regex>(e.pattern, boost::regex::perl);
+    const auto text = PrivateCopy(Subject());
+    const Stopwatch watch;
+    const std::uint64_t a = ForEachViews(*re);
+    const double seconds = watch.Seconds();
+    const std::uint64_t b = RawGrepViews(*text, *raw);
+    Check(name, a == b, "checksum " + std::to_string(a));
+    Add(name, "foreach_match", 1.05,
+        [re](benchmark::State& state) {
+          for (auto _ : state) benchmark::DoNotOptimize(ForEachViews(*re));
+        },
+        [raw, text](benchmark::State& state) {
+          for (auto _ : state) benchmark::DoNotOptimize(RawGrepViews(*text, *raw));
         },
         IterationsFor(seconds), settings.rounds);
   }
@@ -674,6 +742,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   AddGrepNoHandler();
   AddGrepHandler();
+  AddForEachMatch();
   AddSearchRepeat();
   AddMerge();
   AddFormat();

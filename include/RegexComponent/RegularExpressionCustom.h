@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <locale>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "RegexComponent/Framework/Classes.h"
 #include "RegexComponent/Framework/SyncObjs.h"
 #include "RegexComponent/Framework/System.h"
+#include "RegexComponent/MatchView.h"
 
 namespace RegexComponent {
 
@@ -27,6 +29,10 @@ using CPPUnsignedArray = std::vector<std::uint32_t>;
 // The engine's results of one match over the subject bytes.
 using reg_match = boost::match_results<const char*>;
 
+// LineIndex and StartOfLine are 32-bit: a value that does not fit (a line
+// past the 4 294 967 295th, or a line starting 4 GiB or more into the
+// subject) is reported as 0xFFFFFFFF, never wrapped. ForEachMatch gives the
+// 64-bit values.
 using MatchingEvent = Closure<void(TObject* Sender, const CPPStringArray& Parts, unsigned LineIndex,
                                    unsigned StartOfLine)>;
 using GreppingEvent = Closure<void(TObject* Sender, const CPPStringArray& Parts, unsigned LineIndex,
@@ -67,6 +73,10 @@ class RegularExpressionCustom : public TComponent {
   void SetExpression(AnsiString value);
   AnsiString GetStringToMatch() const;
   void SetStringToMatch(AnsiString value);
+  // Takes the caller's string as the subject without copying its bytes; as
+  // with every subject, the text ends at its first NUL byte.
+  void SetStringToMatch(std::string&& value);
+  void SetStringToMatch(const char* value);
   AnsiString GetFilesToMatch() const;
   void SetFilesToMatch(AnsiString value);
   AnsiString GetFormatString() const;
@@ -98,6 +108,17 @@ class RegularExpressionCustom : public TComponent {
   void Format(std::string& out) const;
   void Merge(std::string& out);
 
+  // Runs over the subject exactly what Grep runs (same matches, order,
+  // options and line rule) and calls f with a view of each match instead of
+  // firing OnGrepping; no event fires. f returns false to stop (the match
+  // that stopped the run is counted) or nothing. While f runs, Format and
+  // GetMatchingStrings describe its match, as inside an OnGrepping handler.
+  // Once `stop` is requested, from any thread, no further match is handed
+  // to f. Returns the number of matches handed to f; 0, without compiling,
+  // for an empty subject, and 0 for an unusable expression.
+  std::uint64_t ForEachMatch(MatchCallback f);
+  std::uint64_t ForEachMatch(MatchCallback f, std::stop_token stop);
+
   // --- process-wide file-operation lock ------------------------------------
   // Creates the lock if it does not exist yet; safe to call from any thread.
   static TCriticalSection& CreateFileOperationLock();
@@ -126,13 +147,7 @@ class RegularExpressionCustom : public TComponent {
 
   // Line bookkeeping of one Grep run: line feeds are counted once, between
   // the previous position and the next match.
-  struct GrepLineCounter {
-    const char* Begin = nullptr;
-    const char* Scanned = nullptr;
-    unsigned Line = 1;
-    const char* LineStart = nullptr;
-    void AdvanceTo(const char* position);
-  };
+  struct GrepLineCounter;
 
   OptionsSet FExpressionOptions;
   MatchesSet FMatchOptions;
@@ -168,7 +183,8 @@ class RegularExpressionCustom : public TComponent {
   bool DirectoryRecursion = false;
   bool MergeCopy = false;
   Property<RegularExpressionCustom, AnsiString, &RegularExpressionCustom::GetStringToMatch,
-           &RegularExpressionCustom::SetStringToMatch> StringToMatch{this};
+           static_cast<void (RegularExpressionCustom::*)(AnsiString)>(&RegularExpressionCustom::SetStringToMatch)>
+      StringToMatch{this};
   Property<RegularExpressionCustom, AnsiString, &RegularExpressionCustom::GetFilesToMatch,
            &RegularExpressionCustom::SetFilesToMatch> FilesToMatch{this};
   MatchingEvent OnMatching;

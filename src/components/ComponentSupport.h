@@ -1,11 +1,6 @@
 // Helpers shared by the units of RegularExpressionCustom.
-// Interface: ScopedValue (sets a variable for a scope) and LineOf (line
-// number and line start of a position).
+// Interface: ScopedValue (sets a variable for a scope).
 #pragma once
-
-#include <cstddef>
-#include <cstring>
-#include <utility>
 
 namespace RegexComponent::detail {
 
@@ -24,19 +19,5 @@ class ScopedValue {
   T& variable_;
   T saved_;
 };
-
-// Line number (1-based) and line start offset of `position` in [begin, ...).
-inline std::pair<unsigned, unsigned> LineOf(const char* begin, const char* position) {
-  unsigned line = 1;
-  const char* lineStart = begin;
-  for (const char* p = begin; p < position;) {
-    const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(position - p));
-    if (!lf) break;
-    p = static_cast<const char*>(lf) + 1;
-    ++line;
-    lineStart = p;
-  }
-  return {line, static_cast<unsigned>(lineStart - begin)};
-}
 
 }  // namespace RegexComponent::detail

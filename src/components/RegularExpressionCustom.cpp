@@ -73,6 +73,16 @@ void RC::SetStringToMatch(AnsiString value) {
   FStringToMatch = *text ? std::make_shared<const std::string>(text) : EmptySubject();
 }
 
+void RC::SetStringToMatch(std::string&& value) {
+  // Cut at the first NUL like every stored text; shrinking a string keeps
+  // its buffer, and moving it into the shared subject moves that buffer.
+  const std::size_t nul = value.find('\0');
+  if (nul != std::string::npos) value.resize(nul);
+  FStringToMatch = value.empty() ? EmptySubject() : std::make_shared<const std::string>(std::move(value));
+}
+
+void RC::SetStringToMatch(const char* value) { SetStringToMatch(AnsiString(value)); }
+
 AnsiString RC::GetFilesToMatch() const { return AnsiString(FFilesToMatch.c_str()); }
 void RC::SetFilesToMatch(AnsiString value) { FFilesToMatch = UpToNul(value); }
 

@@ -2,10 +2,8 @@
 // fires OnGrepping) and the line bookkeeping of a run.
 #include "RegexComponent/RegularExpressionCustom.h"
 
-#include <cstring>
-#include <tuple>
-
 #include "components/ComponentSupport.h"
+#include "engine/LineCounter.h"
 #include "engine/MatchFlags.h"
 #include "engine/MatchGuard.h"
 
@@ -13,18 +11,10 @@ namespace RegexComponent {
 
 using RC = RegularExpressionCustom;
 
-void RC::GrepLineCounter::AdvanceTo(const char* position) {
-  while (Scanned < position) {
-    const void* lf = std::memchr(Scanned, '\n', static_cast<std::size_t>(position - Scanned));
-    if (!lf) {
-      Scanned = position;
-      break;
-    }
-    Scanned = static_cast<const char*>(lf) + 1;
-    ++Line;
-    LineStart = Scanned;
-  }
-}
+// The counter of a running Grep, which its predicate advances match by match.
+struct RC::GrepLineCounter : engine::LineCounter {
+  using LineCounter::LineCounter;
+};
 
 std::uint32_t RC::Grep() {
   // The run holds its own reference to the subject and to the compiled
@@ -36,7 +26,7 @@ std::uint32_t RC::Grep() {
   const auto flags = engine::ToBoostMatchFlags(GetMatchFlags());
   const boost::regex expression = CompiledExpression;
   const char* begin = subject->data();
-  GrepLineCounter lines{begin, begin, 1, begin};
+  GrepLineCounter lines(begin);
   detail::ScopedValue<GrepLineCounter*> activeLines(ActiveGrepLines, &lines);
   GrepPredicate = Closure<bool(const reg_match&)>(this, &RC::GrepCallbackPredicate);
   const auto predicate = GrepPredicate;
@@ -50,19 +40,13 @@ bool RC::GrepCallbackPredicate(const reg_match& match) {
   detail::ScopedValue<const reg_match*> current(CurrentGrepMatch, &match);
   if (!OnGrepping) return bcontinue;
   const CPPStringArray parts = GetMatchingStrings();
-  unsigned line = 1;
-  unsigned lineStart = 0;
-  if (GrepLineCounter* lines = ActiveGrepLines) {
-    lines->AdvanceTo(match[0].first);
-    line = lines->Line;
-    lineStart = static_cast<unsigned>(lines->LineStart - lines->Begin);
-  } else {
-    // Called outside a run: lines are counted within the text the match
-    // results cover.
-    std::tie(line, lineStart) = detail::LineOf(match.prefix().first, match[0].first);
-  }
+  // Called outside a run, lines are counted within the text the match
+  // results cover.
+  GrepLineCounter outside(match.prefix().first);
+  GrepLineCounter* lines = ActiveGrepLines ? ActiveGrepLines : &outside;
+  lines->AdvanceTo(match[0].first);
   GreppingEvent handler = OnGrepping;
-  handler(this, parts, line, lineStart, bcontinue);
+  handler(this, parts, engine::Saturate32(lines->Line()), engine::Saturate32(lines->LineStart()), bcontinue);
   return bcontinue;
 }
 

@@ -4,6 +4,7 @@
 #include "RegexComponent/RegularExpressionCustom.h"
 
 #include "components/ComponentSupport.h"
+#include "engine/LineCounter.h"
 #include "engine/MatchFlags.h"
 #include "engine/MatchGuard.h"
 
@@ -62,9 +63,10 @@ bool RC::RunOnce(MatchVariant variant) {
   // The handler may run operations that replace LastMatch; everything it is
   // given is computed first, and nothing is read from LastMatch afterwards.
   const CPPStringArray parts = GetMatchingStrings();
-  const auto [line, lineStart] = detail::LineOf(begin, results[0].first);
+  engine::LineCounter lines(begin);
+  lines.AdvanceTo(results[0].first);
   MatchingEvent handler = event;
-  handler(this, parts, line, lineStart);
+  handler(this, parts, engine::Saturate32(lines.Line()), engine::Saturate32(lines.LineStart()));
   return true;
 }
 

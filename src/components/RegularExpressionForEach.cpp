@@ -1,0 +1,81 @@
+// RegularExpressionCustom::ForEachMatch: the grep over the subject handed to
+// a callback as MatchViews, with no event and no copy of any text.
+//
+// Interface: the two ForEachMatch overloads declared in
+// RegularExpressionCustom.h.
+#include <cstddef>
+#include <vector>
+
+#include "RegexComponent/RegularExpressionCustom.h"
+#include "components/ComponentSupport.h"
+#include "engine/LineCounter.h"
+#include "engine/MatchFlags.h"
+#include "engine/MatchGuard.h"
+
+namespace RegexComponent {
+
+namespace {
+
+// Turns the engine's matches over one subject into views: offsets from the
+// subject's start, and lines counted in one pass over the whole run.
+class SubjectViews {
+ public:
+  explicit SubjectViews(const std::string& subject)
+      : begin_(subject.data()), end_(begin_ + subject.size()), lines_(begin_) {}
+
+  // The view of `m`, valid until the next call.
+  MatchView Describe(const reg_match& m) {
+    const std::size_t n = m.size();
+    if (slots_.size() < n) slots_.resize(n);
+    MatchView::Slot* slot = slots_.data();
+    for (const auto& sub : m) {
+      *slot++ = sub.matched ? MatchView::Slot{Offset(sub.first), static_cast<std::uint64_t>(sub.second - sub.first)}
+                            : MatchView::Slot{MatchView::NoPosition, 0};
+    }
+    const char* first = m[0].first;
+    const char* last = m[0].second;
+    lines_.AdvanceTo(first);
+    // regex_grep's prefix starts where the previous match ended.
+    const char* prefix = m.prefix().first;
+    return MatchView(begin_, 0, slots_.data(), n, {prefix, static_cast<std::size_t>(first - prefix)},
+                     {last, static_cast<std::size_t>(end_ - last)}, lines_.Line(), lines_.LineStart());
+  }
+
+ private:
+  std::uint64_t Offset(const char* p) const { return static_cast<std::uint64_t>(p - begin_); }
+
+  const char* begin_;
+  const char* end_;
+  engine::LineCounter lines_;
+  std::vector<MatchView::Slot> slots_;
+};
+
+}  // namespace
+
+std::uint64_t RegularExpressionCustom::ForEachMatch(MatchCallback f) { return ForEachMatch(f, std::stop_token()); }
+
+std::uint64_t RegularExpressionCustom::ForEachMatch(MatchCallback f, std::stop_token stop) {
+  // As in Grep, the run keeps its own subject and compiled expression, so f
+  // may set StringToMatch or Expression and run other operations.
+  const SubjectText subject = FStringToMatch;
+  if (subject->empty()) return 0;
+  if (ParseExpression() != 0 || stop.stop_requested()) return 0;
+  const auto flags = engine::ToBoostMatchFlags(GetMatchFlags());
+  const boost::regex expression = CompiledExpression;
+  SubjectViews views(*subject);
+  // Counted here rather than taken from regex_grep: its count is 32-bit and
+  // includes a match found after a stop request, which f never sees.
+  std::uint64_t delivered = 0;
+  const auto deliver = [&](const reg_match& m) {
+    if (stop.stop_requested()) return false;
+    ++delivered;
+    const MatchView view = views.Describe(m);
+    detail::ScopedValue<const reg_match*> current(CurrentGrepMatch, &m);
+    return f(view);
+  };
+  const char* begin = subject->data();
+  engine::MatchGuard(expression, CompiledMinimumLength).Grep(deliver, begin, begin + subject->size(), flags);
+  return delivered;
+}
+
+}  // namespace RegexComponent

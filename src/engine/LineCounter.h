@@ -1,0 +1,68 @@
+// Line numbers and line starts of positions in a text, counted in one
+// forward pass, and the 32-bit form in which the component's events report
+// them.
+//
+// Interface: LineCounter (construct over a text, AdvanceTo increasing
+// positions, read Line and LineStart) and Saturate32.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace RegexComponent::engine {
+
+// Counts line feeds (only the line feed ends a line) from the start of a
+// text up to successive positions that never go back, so that a run over
+// many matches scans the text once in all. Values are 64-bit: a text may
+// lie past 4 GiB of its input.
+class LineCounter {
+ public:
+  // `begin` is the text's first byte, found at `offset` of the whole input,
+  // on line `line` whose first byte is at offset `lineStart` of the input.
+  // The defaults describe the start of an input.
+  explicit LineCounter(const char* begin, std::uint64_t offset = 0, std::uint64_t line = 1,
+                       std::uint64_t lineStart = 0) noexcept
+      : begin_(begin), scanned_(begin), offset_(offset), line_(line), lineStart_(lineStart) {}
+
+  // Counts the line feeds between the previous position and `position`
+  // (excluded); a position before the previous one counts nothing. Inline:
+  // a grep calls it once per match.
+  void AdvanceTo(const char* position) noexcept {
+    // The line start is worked out once, from the last line feed found.
+    const char* lastLineStart = nullptr;
+    while (scanned_ < position) {
+      const void* lf = std::memchr(scanned_, '\n', static_cast<std::size_t>(position - scanned_));
+      if (!lf) {
+        scanned_ = position;
+        break;
+      }
+      scanned_ = static_cast<const char*>(lf) + 1;
+      ++line_;
+      lastLineStart = scanned_;
+    }
+    if (lastLineStart) lineStart_ = offset_ + static_cast<std::uint64_t>(lastLineStart - begin_);
+  }
+
+  // The 1-based line of the latest position, and the input offset of the
+  // first byte of that line.
+  std::uint64_t Line() const noexcept { return line_; }
+  std::uint64_t LineStart() const noexcept { return lineStart_; }
+
+ private:
+  const char* begin_;
+  const char* scanned_;
+  std::uint64_t offset_;
+  std::uint64_t line_;
+  std::uint64_t lineStart_;
+};
+
+// The value a 32-bit event argument reports for a 64-bit line number or
+// offset: itself when it fits, otherwise 0xFFFFFFFF, never a wrapped value.
+constexpr std::uint32_t Saturate32(std::uint64_t value) noexcept {
+  constexpr std::uint64_t kMax = std::numeric_limits<std::uint32_t>::max();
+  return static_cast<std::uint32_t>(value < kMax ? value : kMax);
+}
+
+}  // namespace RegexComponent::engine
