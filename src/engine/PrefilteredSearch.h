@@ -1,0 +1,88 @@
+// Searching with a literal prefilter: the literals every match must contain
+// (LiteralAnalysis) are found with a fast scan, and Boost is started only
+// where a match can begin relative to the first occurrence, so that Boost
+// alone still decides every match.
+//
+// Interface: PrefilteredSearch(expression, flags); Prefiltered() tells
+// whether the expression qualified; Next() finds the match regex_grep
+// would find after a match ending at `from`; Grep() is boost::regex_grep
+// over the same range with the same flags: the same matches in the same
+// order, each reported as regex_grep reports it (prefix from the end of
+// the previous match, suffix to the end of the range, positions from the
+// range's start). An expression that does not qualify runs through Boost
+// unchanged.
+//
+// Why starting late is exact: no match starts before the first occurrence
+// q of a literal minus the reach (or before q's line); Boost is started
+// there with match_prev_avail and the range's start as its base, so ^, \b,
+// \< and \> see the real previous byte. Boost then searches a window ending
+// where later text cannot change a match that starts up to q: after q's
+// line feed when no match can hold a line feed, or one byte past the
+// longest match from q; a match beyond those limits is looked for again
+// from the next occurrence. Should Boost give up on a window (its
+// complexity limit), the search is repeated without the prefilter.
+#pragma once
+
+#include <boost/regex.hpp>
+
+#include "engine/LiteralAnalysis.h"
+#include "engine/LiteralScanner.h"
+
+namespace RegexComponent::engine {
+
+class PrefilteredSearch {
+ public:
+  // `expression` must outlive this object.
+  PrefilteredSearch(const boost::regex& expression, boost::regex_constants::match_flag_type flags);
+
+  bool Prefiltered() const { return analysis_.usable; }
+  const LiteralAnalysis& Analysis() const { return analysis_; }
+
+  // The first match starting at or after `from` in [begin, end), reported
+  // as regex_grep reports the match it finds after one that ended at
+  // `from` (or its first match when `from` is `begin`).
+  bool Next(const char* begin, const char* from, const char* end, boost::cmatch& out);
+
+  template <class Predicate>
+  unsigned Grep(Predicate predicate, const char* begin, const char* end) {
+    if (!Prefiltered()) return boost::regex_grep(predicate, begin, end, expression_, flags_);
+    unsigned count = 0;
+    // Matches are never empty here, so each search starts where the last
+    // match ended, as regex_grep's does.
+    for (const char* from = begin; Next(begin, from, end, match_);) {
+      ++count;
+      if (!predicate(match_) || match_[0].second == end) break;
+      from = match_[0].second;
+    }
+    return count;
+  }
+
+ private:
+  struct Window {
+    const char* last;    // where Boost's range ends
+    const char* accept;  // a match found starting after this is not trusted
+  };
+
+  const char* Earliest(const char* from, const char* literal) const;
+  Window WindowAfter(const char* literal, const char* end) const;
+  bool Search(const char* begin, const char* start, const char* last, boost::cmatch& m) const;
+  bool Plain(const char* begin, const char* from, const char* end, boost::cmatch& out) const;
+
+  const boost::regex& expression_;
+  boost::regex_constants::match_flag_type flags_;
+  LiteralAnalysis analysis_;
+  LiteralScanner scanner_;
+  boost::cmatch found_;
+  boost::cmatch match_;
+};
+
+// Copies `found`, a match Boost reported from a search of [.., last), as
+// regex_grep reports it: prefix from `from`, suffix and unset groups to
+// `end`, positions counted from `begin`. Not carried over: Boost's "last
+// closed group" (get_last_closed_paren, perl formats' $^N), which also
+// counts groups closed by failed attempts at earlier start positions and so
+// depends on where a search began; nothing in this package reads it.
+void ReportAsGrep(const boost::cmatch& found, const char* begin, const char* from, const char* end,
+                  const char* last, boost::cmatch& out);
+
+}  // namespace RegexComponent::engine
