@@ -150,9 +150,11 @@ void Compare(const boost::regex& re, std::uint32_t syntaxWord, std::uint32_t mat
   for (int k = 0; k < 6 && tally.failures < 5; ++k) {
     const std::string subject = Subject(r);
     const unsigned stopAfter = r.OneIn(4) ? 1 + static_cast<unsigned>(r.Below(2)) : ~0u;
-    const GrepRecord expected = testing::ReferenceGrep(re, flags, subject, stopAfter);
+    const char* begin = subject.data();
+    const char* end = begin + subject.size();
+    const GrepRecord expected = testing::ReferenceGrep(re, flags, begin, end, stopAfter);
     if (expected.threw) continue;
-    const GrepRecord actual = testing::PrefilteredGrep(search, subject, stopAfter);
+    const GrepRecord actual = testing::PrefilteredGrep(search, begin, end, stopAfter);
     ++tally.compared;
     tally.prefiltered += search.Prefiltered() ? 1 : 0;
     tally.matched += expected.count > 0 ? 1 : 0;

@@ -47,17 +47,13 @@ GrepRecord RecordGrep(Grep grep, const char* begin, unsigned stopAfter) {
 }
 
 inline GrepRecord ReferenceGrep(const boost::regex& re, boost::regex_constants::match_flag_type flags,
-                                const std::string& subject, unsigned stopAfter = ~0u) {
-  const char* begin = subject.data();
-  const char* end = begin + subject.size();
+                                const char* begin, const char* end, unsigned stopAfter = ~0u) {
   return RecordGrep([&](auto predicate) { return boost::regex_grep(predicate, begin, end, re, flags); }, begin,
                     stopAfter);
 }
 
-inline GrepRecord PrefilteredGrep(engine::PrefilteredSearch& search, const std::string& subject,
+inline GrepRecord PrefilteredGrep(engine::PrefilteredSearch& search, const char* begin, const char* end,
                                   unsigned stopAfter = ~0u) {
-  const char* begin = subject.data();
-  const char* end = begin + subject.size();
   return RecordGrep([&](auto predicate) { return search.Grep(predicate, begin, end); }, begin, stopAfter);
 }
 
