@@ -34,8 +34,8 @@ void ReportAsGrep(const boost::cmatch& found, const char* begin, const char* fro
   }
 }
 
-PrefilteredSearch::PrefilteredSearch(const boost::regex& expression, bc::match_flag_type flags)
-    : expression_(expression), flags_(flags), analysis_(AnalyzeCompiled(expression, flags)),
+PrefilteredSearch::PrefilteredSearch(const boost::regex& expression, bc::match_flag_type flags, GrepPolicy policy)
+    : expression_(expression), flags_(flags), policy_(policy), analysis_(AnalyzeCompiled(expression, flags)),
       scanner_(analysis_.literals) {}
 
 const char* PrefilteredSearch::Earliest(const char* from, const char* literal) const {
@@ -75,9 +75,13 @@ bool PrefilteredSearch::Plain(const char* begin, const char* from, const char* e
 
 bool PrefilteredSearch::Next(const char* begin, const char* from, const char* end, boost::cmatch& out) {
   if (!Prefiltered()) return Plain(begin, from, end, out);
-  for (const char* scan = from; const char* literal = scanner_.Find(scan, end);) {
+  const char* scan = from;  // no match starts in [from, scan)
+  while (PaysOff(begin, scan)) {
+    const char* literal = scanner_.Find(scan, end);
+    if (!literal) return false;
     const Window window = WindowAfter(literal, end);
     bool found = false;
+    ++searches_;
     try {
       found = Search(begin, Earliest(scan, literal), window.last, found_);
     } catch (const std::runtime_error&) {
@@ -90,7 +94,10 @@ bool PrefilteredSearch::Next(const char* begin, const char* from, const char* en
     if (window.accept == end) return false;
     scan = window.accept + 1;
   }
-  return false;
+  // Candidates come too thick to pay: Boost searches the rest itself.
+  if (!Search(begin, scan, end, found_)) return false;
+  ReportAsGrep(found_, begin, from, end, end, out);
+  return true;
 }
 
 }  // namespace RegexComponent::engine

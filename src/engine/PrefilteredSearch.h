@@ -21,6 +21,11 @@
 // longest match from q; a match beyond those limits is looked for again
 // from the next occurrence. Should Boost give up on a window (its
 // complexity limit), the search is repeated without the prefilter.
+//
+// Each candidate costs a Boost search of its own, which only pays while
+// candidates are sparse: Grep() judges that as it goes, and where the text
+// advances too little per Boost search it hands the rest of the range to
+// regex_grep, started as the continuation of the run so far.
 #pragma once
 
 #include <boost/regex.hpp>
@@ -30,31 +35,44 @@
 
 namespace RegexComponent::engine {
 
+// When the prefilter is given up: once `judgeAfter` Boost searches
+// have been made, the text must have advanced at least `minAdvance` bytes
+// per search on average. A Boost search costs a few hundred nanoseconds of
+// set-up, about what Boost's own scan spends on 256 bytes at its fastest.
+struct GrepPolicy {
+  unsigned judgeAfter = 32;
+  std::size_t minAdvance = 256;
+};
+
 class PrefilteredSearch {
  public:
   // `expression` must outlive this object.
-  PrefilteredSearch(const boost::regex& expression, boost::regex_constants::match_flag_type flags);
+  PrefilteredSearch(const boost::regex& expression, boost::regex_constants::match_flag_type flags,
+                    GrepPolicy policy = {});
 
   bool Prefiltered() const { return analysis_.usable; }
   const LiteralAnalysis& Analysis() const { return analysis_; }
 
   // The first match starting at or after `from` in [begin, end), reported
   // as regex_grep reports the match it finds after one that ended at
-  // `from` (or its first match when `from` is `begin`).
+  // `from` (or its first match when `from` is `begin`). Once the policy
+  // finds the prefilter not paying, the rest is searched by Boost alone.
   bool Next(const char* begin, const char* from, const char* end, boost::cmatch& out);
 
   template <class Predicate>
   unsigned Grep(Predicate predicate, const char* begin, const char* end) {
     if (!Prefiltered()) return boost::regex_grep(predicate, begin, end, expression_, flags_);
     unsigned count = 0;
+    searches_ = 0;
     // Matches are never empty here, so each search starts where the last
     // match ended, as regex_grep's does.
-    for (const char* from = begin; Next(begin, from, end, match_);) {
+    const char* from = begin;
+    for (; PaysOff(begin, from); from = match_[0].second) {
+      if (!Next(begin, from, end, match_)) return count;
       ++count;
-      if (!predicate(match_) || match_[0].second == end) break;
-      from = match_[0].second;
+      if (!predicate(match_) || match_[0].second == end) return count;
     }
-    return count;
+    return count + GrepRest(predicate, begin, from, end);
   }
 
  private:
@@ -63,6 +81,23 @@ class PrefilteredSearch {
     const char* accept;  // a match found starting after this is not trusted
   };
 
+  bool PaysOff(const char* begin, const char* from) const {
+    return searches_ < policy_.judgeAfter || static_cast<std::size_t>(from - begin) >= policy_.minAdvance * searches_;
+  }
+
+  // regex_grep over [from, end) as the continuation of a run from `begin`:
+  // the byte before `from` is real, and positions count from `begin`.
+  template <class Predicate>
+  unsigned GrepRest(Predicate& predicate, const char* begin, const char* from, const char* end) {
+    const auto flags = from == begin ? flags_ : flags_ | boost::regex_constants::match_prev_avail;
+    const auto rebased = [&](const boost::cmatch& m) {
+      match_ = m;
+      match_.set_base(begin);
+      return predicate(match_);
+    };
+    return boost::regex_grep(rebased, from, end, expression_, flags);
+  }
+
   const char* Earliest(const char* from, const char* literal) const;
   Window WindowAfter(const char* literal, const char* end) const;
   bool Search(const char* begin, const char* start, const char* last, boost::cmatch& m) const;
@@ -70,10 +105,12 @@ class PrefilteredSearch {
 
   const boost::regex& expression_;
   boost::regex_constants::match_flag_type flags_;
+  GrepPolicy policy_;
   LiteralAnalysis analysis_;
   LiteralScanner scanner_;
   boost::cmatch found_;
   boost::cmatch match_;
+  unsigned searches_ = 0;  // Boost searches for candidates since Grep() began
 };
 
 // Copies `found`, a match Boost reported from a search of [.., last), as
