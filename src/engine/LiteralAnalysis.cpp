@@ -1,6 +1,7 @@
 #include "engine/LiteralAnalysis.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <map>
 #include <optional>
@@ -39,50 +40,61 @@ std::size_t SatMul(std::size_t a, std::size_t b) {
 }
 
 // Byte sets of single-character atoms, asked of Boost: the atom is compiled
-// alone with the expression's options and locale and matched against each
-// byte. An atom that fails to compile, captures, or matches the empty
-// string is not a single-character atom and gives nothing.
+// alone with the expression's options and locale and run over all 256
+// bytes. An atom that fails to compile, captures, matches the empty string
+// or matches more than one byte is not a single-character atom and gives
+// nothing. A literal character under icase stands for every byte Boost's
+// traits fold to the same value, the comparison Boost makes for literals.
 class AtomBytes {
  public:
   AtomBytes(bc::syntax_option_type syntax, bc::match_flag_type match, const std::locale& locale)
-      : syntax_(syntax), match_(match & (bc::match_not_dot_newline | bc::match_not_dot_null)), locale_(locale) {}
+      : syntax_(syntax), match_(match & (bc::match_not_dot_newline | bc::match_not_dot_null)), locale_(locale) {
+    traits_.imbue(locale);
+  }
 
-  std::optional<ByteSet> Of(std::string_view atom) { return Lookup(atom, syntax_); }
+  std::optional<ByteSet> Of(std::string_view atom) {
+    const auto found = cache_.find(std::string(atom));
+    if (found != cache_.end()) return found->second;
+    return cache_[std::string(atom)] = Test(atom);
+  }
 
-  // A literal character: itself, or under icase every byte Boost folds with it.
-  std::optional<ByteSet> Char(unsigned char c) {
-    if (!(syntax_ & bc::icase)) return ByteSet().set(c);
-    const char text = static_cast<char>(c);
-    return Lookup(std::string_view(&text, 1), bc::literal | (syntax_ & (bc::icase | bc::collate)));
+  ByteSet Char(unsigned char c) const {
+    ByteSet set;
+    if (!(syntax_ & bc::icase)) return set.set(c);
+    const char folded = traits_.translate_nocase(static_cast<char>(c));
+    for (std::size_t b = 0; b < set.size(); ++b) {
+      if (traits_.translate_nocase(static_cast<char>(b)) == folded) set.set(b);
+    }
+    return set;
   }
 
  private:
-  std::optional<ByteSet> Lookup(std::string_view atom, bc::syntax_option_type options) {
-    std::string key(1, (options & bc::literal) ? 'L' : 'P');
-    key.append(atom);
-    const auto found = cache_.find(key);
-    if (found != cache_.end()) return found->second;
-    return cache_[key] = Test(atom, options);
-  }
-
-  std::optional<ByteSet> Test(std::string_view atom, bc::syntax_option_type options) const {
+  std::optional<ByteSet> Test(std::string_view atom) const {
     boost::regex re;
     re.imbue(locale_);
-    re.assign(atom.data(), atom.data() + atom.size(), options | bc::no_except);
+    re.assign(atom.data(), atom.data() + atom.size(), syntax_ | bc::no_except);
     if (re.status() != 0 || re.mark_count() != 0) return std::nullopt;
     const char* none = "";
     if (boost::regex_match(none, none, re, match_)) return std::nullopt;
+    std::array<char, 256> all;
+    for (std::size_t b = 0; b < all.size(); ++b) all[b] = static_cast<char>(b);
     ByteSet set;
-    for (std::size_t b = 0; b < set.size(); ++b) {
-      const char c = static_cast<char>(b);
-      if (boost::regex_match(&c, &c + 1, re, match_)) set.set(b);
-    }
+    bool single = true;
+    const auto onMatch = [&set, &single](const boost::cmatch& m) {
+      single = m.length() == 1;
+      if (single) set.set(static_cast<unsigned char>(*m[0].first));
+      return single;
+    };
+    const char* first = all.data();
+    boost::regex_grep(onMatch, first, first + all.size(), re, match_ | bc::match_posix);
+    if (!single) return std::nullopt;
     return set;
   }
 
   bc::syntax_option_type syntax_;
   bc::match_flag_type match_;
   std::locale locale_;
+  boost::regex_traits<char> traits_;
   std::map<std::string, std::optional<ByteSet>> cache_;
 };
 
@@ -281,7 +293,7 @@ class PerlReader {
       case '[': return Set();
       case '\\': return Escape();
       case '*': case '+': case '?': case '{': return std::nullopt;
-      default: ++pos_; return ByteAtom(bytes_.Char(static_cast<unsigned char>(c)));
+      default: ++pos_; return Atom{Atom::Kind::kByte, bytes_.Char(static_cast<unsigned char>(c)), {}};
     }
   }
 
@@ -405,11 +417,7 @@ class PerlReader {
 // The literal grammar: the text is the one literal.
 std::optional<Info> ReadLiteralText(std::string_view text, AtomBytes& bytes) {
   Literal literal;
-  for (const char c : text) {
-    const std::optional<ByteSet> set = bytes.Char(static_cast<unsigned char>(c));
-    if (!set) return std::nullopt;
-    literal.push_back(*set);
-  }
+  for (const char c : text) literal.push_back(bytes.Char(static_cast<unsigned char>(c)));
   Info info;
   info.minLength = info.maxLength = text.size();
   info.newline = text.find('\n') != std::string_view::npos;

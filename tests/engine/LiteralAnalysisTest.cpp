@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <locale>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,30 @@ TEST(LiteralAnalysisTest, CaseFoldingAndMatchFlagsShapeTheResult) {
   // Only the perl and literal grammars are analysed.
   EXPECT_FALSE(Analyze("foo", sx::Extended).usable);
   EXPECT_FALSE(Analyze("foo", sx::Basic).usable);
+}
+
+// Latin-1 case pairs for É and é on top of the classic table.
+class Latin1Ctype : public std::ctype<char> {
+ protected:
+  char do_tolower(char c) const override { return c == '\xC9' ? '\xE9' : std::ctype<char>::do_tolower(c); }
+  const char* do_tolower(char* low, const char* high) const override {
+    for (; low != high; ++low) *low = do_tolower(*low);
+    return high;
+  }
+};
+
+// Case variants come from the expression's locale, as Boost folds them.
+TEST(LiteralAnalysisTest, CaseVariantsFollowTheLocale) {
+  const std::locale latin1(std::locale::classic(), new Latin1Ctype);
+  const auto icase = boost::regex::perl | boost::regex::icase;
+  const LiteralAnalysis a = AnalyzeLiterals("x\xE9", icase, boost::match_default, latin1);
+  ASSERT_TRUE(a.usable);
+  ASSERT_EQ(a.literals.size(), 1u);
+  EXPECT_EQ(Text(a.literals[0]), "[Xx][\xC9\xE9]");
+  boost::regex re;
+  re.imbue(latin1);
+  re.assign("x\xE9", icase);
+  EXPECT_TRUE(boost::regex_match("X\xC9", re));
 }
 
 TEST(LiteralAnalysisTest, RefusesWhatItDoesNotFullyUnderstand) {
