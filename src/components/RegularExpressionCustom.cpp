@@ -8,6 +8,7 @@
 #include "engine/FormatExpander.h"
 #include "engine/MatchFlags.h"
 #include "engine/MergeEngine.h"
+#include "engine/PrefilteredSearch.h"
 #include "engine/RegEx.h"
 #include "engine/SyntaxTranslator.h"
 
@@ -44,6 +45,9 @@ const std::shared_ptr<const std::string>& EmptySubject() {
 // The stored texts end at their first NUL byte, as the framework string
 // they come from is read as NUL-terminated text.
 std::string UpToNul(const AnsiString& value) { return std::string(value.c_str()); }
+
+// Subjects from this size on are grepped with the literal prefilter.
+constexpr std::size_t kPrefilterMinSubject = std::size_t{1} << 20;
 
 std::mutex& LockCreationMutex() {
   static std::mutex mutex;
@@ -359,9 +363,15 @@ std::uint32_t RC::Grep() {
   ScopedValue<GrepLineCounter*> activeLines(ActiveGrepLines, &lines);
   GrepPredicate = Closure<bool(const reg_match&)>(this, &RC::GrepCallbackPredicate);
   const auto predicate = GrepPredicate;
-  const unsigned count = boost::regex_grep([&predicate](const reg_match& m) { return predicate(m); }, begin,
-                                           begin + subject->size(), expression, flags);
-  return static_cast<std::uint32_t>(count);
+  const auto onMatch = [&predicate](const reg_match& m) { return predicate(m); };
+  const char* end = begin + subject->size();
+  // The prefiltered grep reports exactly what regex_grep does; its literal
+  // analysis is paid for on every run, so only a large subject gets it.
+  if (subject->size() < kPrefilterMinSubject) {
+    return static_cast<std::uint32_t>(boost::regex_grep(onMatch, begin, end, expression, flags));
+  }
+  engine::PrefilteredSearch search(expression, flags);
+  return static_cast<std::uint32_t>(search.Grep(onMatch, begin, end));
 }
 
 bool RC::GrepCallbackPredicate(const reg_match& match) {
