@@ -1,12 +1,11 @@
 #include "engine/LiteralAnalysis.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <map>
 #include <optional>
 #include <string>
 
+#include "engine/AtomBytes.h"
 #include "engine/LiteralScanner.h"
 
 namespace RegexComponent::engine {
@@ -38,65 +37,6 @@ std::size_t SatMul(std::size_t a, std::size_t b) {
   if (a == 0 || b == 0) return 0;
   return a > kUnbounded / b ? kUnbounded : a * b;
 }
-
-// Byte sets of single-character atoms, asked of Boost: the atom is compiled
-// alone with the expression's options and locale and run over all 256
-// bytes. An atom that fails to compile, captures, matches the empty string
-// or matches more than one byte is not a single-character atom and gives
-// nothing. A literal character under icase stands for every byte Boost's
-// traits fold to the same value, the comparison Boost makes for literals.
-class AtomBytes {
- public:
-  AtomBytes(bc::syntax_option_type syntax, bc::match_flag_type match, const std::locale& locale)
-      : syntax_(syntax), match_(match & (bc::match_not_dot_newline | bc::match_not_dot_null)), locale_(locale) {
-    traits_.imbue(locale);
-  }
-
-  std::optional<ByteSet> Of(std::string_view atom) {
-    const auto found = cache_.find(std::string(atom));
-    if (found != cache_.end()) return found->second;
-    return cache_[std::string(atom)] = Test(atom);
-  }
-
-  ByteSet Char(unsigned char c) const {
-    ByteSet set;
-    if (!(syntax_ & bc::icase)) return set.set(c);
-    const char folded = traits_.translate_nocase(static_cast<char>(c));
-    for (std::size_t b = 0; b < set.size(); ++b) {
-      if (traits_.translate_nocase(static_cast<char>(b)) == folded) set.set(b);
-    }
-    return set;
-  }
-
- private:
-  std::optional<ByteSet> Test(std::string_view atom) const {
-    boost::regex re;
-    re.imbue(locale_);
-    re.assign(atom.data(), atom.data() + atom.size(), syntax_ | bc::no_except);
-    if (re.status() != 0 || re.mark_count() != 0) return std::nullopt;
-    const char* none = "";
-    if (boost::regex_match(none, none, re, match_)) return std::nullopt;
-    std::array<char, 256> all;
-    for (std::size_t b = 0; b < all.size(); ++b) all[b] = static_cast<char>(b);
-    ByteSet set;
-    bool single = true;
-    const auto onMatch = [&set, &single](const boost::cmatch& m) {
-      single = m.length() == 1;
-      if (single) set.set(static_cast<unsigned char>(*m[0].first));
-      return single;
-    };
-    const char* first = all.data();
-    boost::regex_grep(onMatch, first, first + all.size(), re, match_ | bc::match_posix);
-    if (!single) return std::nullopt;
-    return set;
-  }
-
-  bc::syntax_option_type syntax_;
-  bc::match_flag_type match_;
-  std::locale locale_;
-  boost::regex_traits<char> traits_;
-  std::map<std::string, std::optional<ByteSet>> cache_;
-};
 
 // A requirement inside a sub-expression: each of its matches holds one of
 // `literals`, starting at most `reach` bytes after the sub-match's start,
