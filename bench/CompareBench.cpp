@@ -31,6 +31,7 @@
 #include <RegexComponent/RegularExpression.h>
 
 #include "TextGenerator.h"
+#include "engine/PrefilteredSearch.h"
 
 namespace {
 
@@ -411,6 +412,63 @@ void AddForEachMatch() {
   }
 }
 
+// The literal prefilter's grep against regex_grep, the same expression and
+// flags on both sides. The first six are the file-search issue's patterns
+// (the generated text holds few or none of their literals, so they measure
+// the scan); the next three match often in it, so confirming candidates
+// with Boost is measured too; in "e[0-9]" the literal is the commonest
+// letter and rarely followed by a digit, the prefilter's worst case; the
+// last has no literal and runs unfiltered.
+struct PrefilterCase {
+  const char* name;
+  const char* pattern;
+  bc::syntax_option_type options;
+  double target;
+};
+constexpr PrefilterCase kPrefilterCases[] = {
+    {"namespace", "namespace", boost::regex::perl, 0.5},
+    {"TODO|FIXME", "TODO|FIXME", boost::regex::perl, 0.5},
+    {"[A-Z_]+_H", "[A-Z_]+_H", boost::regex::perl, 0.5},
+    {"\\bstatic\\b", "\\bstatic\\b", boost::regex::perl, 0.5},
+    {"[0-9]{4}-[0-9]{2}", "[0-9]{4}-[0-9]{2}", boost::regex::perl, 0.5},
+    {"balloon/icase", "balloon", boost::regex::perl | boost::regex::icase, 0.5},
+    {"kernel", "kernel", boost::regex::perl, 0.5},
+    {"alpha|omega", "alpha|omega", boost::regex::perl, 0.5},
+    {"[a-z]+=[0-9]{5}", "[a-z]+=[0-9]{5}", boost::regex::perl, 0.5},
+    {"e[0-9]", "e[0-9]", boost::regex::perl, 1.05},
+    {"[[:upper:]][[:digit:]]{3}", "[[:upper:]][[:digit:]]{3}", boost::regex::perl, 1.05},
+};
+
+unsigned PrefilteredGrep(const std::string& subject, const boost::regex& re) {
+  engine::PrefilteredSearch search(re, kRawFlags);
+  const char* begin = subject.data();
+  return search.Grep([](const boost::cmatch&) { return true; }, begin, begin + subject.size());
+}
+
+void AddGrepPrefilter() {
+  for (const PrefilterCase& c : kPrefilterCases) {
+    const std::string name = std::string("grep_prefilter/") + c.name;
+    if (!Wanted(name)) continue;
+    auto re = std::make_shared<boost::regex>(c.pattern, c.options);
+    const auto text = PrivateCopy(Subject());
+    const auto raw = PrivateCopy(Subject());
+    const Stopwatch watch;
+    const unsigned a = PrefilteredGrep(*text, *re);
+    const double seconds = watch.Seconds();
+    const unsigned b = RawGrep(*raw, *re);
+    const bool prefiltered = engine::PrefilteredSearch(*re, kRawFlags).Prefiltered();
+    Check(name, a == b, std::to_string(a) + " matches, " + (prefiltered ? "prefiltered" : "not prefiltered"));
+    Add(name, "", c.target,
+        [re, text](benchmark::State& state) {
+          for (auto _ : state) benchmark::DoNotOptimize(PrefilteredGrep(*text, *re));
+        },
+        [re, raw](benchmark::State& state) {
+          for (auto _ : state) benchmark::DoNotOptimize(RawGrep(*raw, *re));
+        },
+        IterationsFor(seconds), settings.rounds);
+  }
+}
+
 void AddSearchRepeat() {
   const std::string subject = kShortSubject;
   for (const Expression& e : kExpressions) {
@@ -743,6 +801,7 @@ int main(int argc, char** argv) {
   AddGrepNoHandler();
   AddGrepHandler();
   AddForEachMatch();
+  AddGrepPrefilter();
   AddSearchRepeat();
   AddMerge();
   AddFormat();

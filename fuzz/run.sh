@@ -6,7 +6,8 @@
 #   fuzz/run.sh [SECONDS] [extra libFuzzer options...]
 #   RC_FUZZ_TARGETS="forms" fuzz/run.sh 600     # one target only
 #
-# Targets: format (the format expander and merge), forms (the form reader).
+# Targets: format (the format expander and merge), forms (the form reader),
+# prefilter (the literal prefilter against plain regex_grep).
 # SECONDS (per target) defaults to 5. Crash reproducers are written to
 # fuzz/corpus-work/crashes/; see docs/fuzzing.md for longer runs.
 set -euo pipefail
@@ -18,13 +19,14 @@ build="${RC_FUZZ_BUILD:-$root/build-fuzz}"
 work="$root/fuzz/corpus-work"
 
 # target name -> "executable dictionary"
-declare -A targets=([format]="format_expander_fuzz format.dict" [forms]="form_reader_fuzz forms.dict")
+declare -A targets=([format]="format_expander_fuzz format.dict" [forms]="form_reader_fuzz forms.dict"
+                   [prefilter]="prefilter_fuzz prefilter.dict")
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DRC_BUILD_TESTS=OFF -DRC_BUILD_EXAMPLES=OFF \
   -DRC_BUILD_TOOLS=OFF -DRC_BUILD_BENCH=OFF >/dev/null
 
-for name in ${RC_FUZZ_TARGETS:-format forms}; do
+for name in ${RC_FUZZ_TARGETS:-format forms prefilter}; do
   read -r exe dict <<<"${targets[$name]}"
   cmake --build "$build" -j2 --target "$exe"
   rm -rf "${work:?}/$name"

@@ -6,10 +6,16 @@
 #include "engine/LineCounter.h"
 #include "engine/MatchFlags.h"
 #include "engine/MatchGuard.h"
+#include "engine/PrefilteredSearch.h"
 
 namespace RegexComponent {
 
 using RC = RegularExpressionCustom;
+
+namespace {
+// Subjects from this size on are grepped with the literal prefilter.
+constexpr std::size_t kPrefilterMinSubject = std::size_t{1} << 20;
+}  // namespace
 
 // The counter of a running Grep, which its predicate advances match by match.
 struct RC::GrepLineCounter : engine::LineCounter {
@@ -30,9 +36,15 @@ std::uint32_t RC::Grep() {
   detail::ScopedValue<GrepLineCounter*> activeLines(ActiveGrepLines, &lines);
   GrepPredicate = Closure<bool(const reg_match&)>(this, &RC::GrepCallbackPredicate);
   const auto predicate = GrepPredicate;
-  const unsigned count = engine::MatchGuard(expression).Grep([&predicate](const reg_match& m) { return predicate(m); },
-                                                              begin, begin + subject->size(), flags);
-  return static_cast<std::uint32_t>(count);
+  const auto onMatch = [&predicate](const reg_match& m) { return predicate(m); };
+  const char* end = begin + subject->size();
+  // The prefiltered grep reports exactly what the plain one does; its literal
+  // analysis is paid for on every run, so only a large subject gets it.
+  if (subject->size() < kPrefilterMinSubject) {
+    return static_cast<std::uint32_t>(engine::MatchGuard(expression, CompiledMinimumLength).Grep(onMatch, begin, end, flags));
+  }
+  engine::PrefilteredSearch search(expression, flags);
+  return static_cast<std::uint32_t>(search.Grep(onMatch, begin, end));
 }
 
 bool RC::GrepCallbackPredicate(const reg_match& match) {

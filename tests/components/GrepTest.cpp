@@ -3,6 +3,7 @@
 // run other operations of the same component.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -220,3 +221,47 @@ TEST_F(Grep, ChangingTheExpressionInAHandlerLeavesTheRunningGrepAlone) {
 }
 
 }  // namespace
+
+// A large subject is grepped through the literal prefilter: every event
+// must carry what regex_grep's matches give, the prefix from the end of the
+// previous match included, with the lines counted as before.
+TEST_F(Grep, ALargeSubjectReportsWhatRegexGrepReports) {
+  std::string subject = "a=TODO first\n";
+  for (int line = 0; subject.size() < (std::size_t{3} << 19); ++line) {
+    subject += line % 997 == 5 ? "  key_" + std::to_string(line) + "=FIXME, x=TODOS\r\n" : "plain text=1 to do\n";
+  }
+  subject += "last=TODO";
+  Listen();
+  const char* expression = "(\\w+)=(TODO|FIXME)\\b";
+  Set(expression, subject);
+  const unsigned count = re.Grep();
+
+  const boost::regex raw(expression, boost::regex::perl);
+  std::vector<CPPStringArray> parts;
+  std::vector<Position> positions;
+  const char* begin = subject.data();
+  const auto record = [&](const boost::cmatch& m) {
+    CPPStringArray p;
+    for (std::size_t i = 0; i < m.size(); ++i) p.push_back(m[static_cast<int>(i)].str());
+    p.insert(p.end(), {"", m.prefix().str(), m.suffix().str()});
+    parts.push_back(std::move(p));
+    const std::string before(begin, m[0].first);
+    const std::size_t lf = before.rfind('\n');
+    positions.emplace_back(1 + std::count(before.begin(), before.end(), '\n'),
+                           lf == std::string::npos ? 0 : static_cast<unsigned>(lf + 1));
+    return true;
+  };
+  EXPECT_EQ(count, boost::regex_grep(record, begin, begin + subject.size(), raw, boost::match_posix));
+  ASSERT_GT(count, 50u);
+  ASSERT_EQ(grepping.Events.size(), parts.size());
+  // Compared piece by piece, so that a failure does not print megabytes.
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const CPPStringArray& got = grepping.Events[i].Parts;
+    ASSERT_EQ(got.size(), parts[i].size()) << "match " << i;
+    for (std::size_t k = 0; k < got.size(); ++k) {
+      ASSERT_EQ(got[k].size(), parts[i][k].size()) << "match " << i << " part " << k;
+      ASSERT_TRUE(got[k] == parts[i][k]) << "match " << i << " part " << k;
+    }
+  }
+  EXPECT_EQ(Positions(), positions);
+}
