@@ -103,8 +103,14 @@ class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorS
   void HandOver(Job& job, MatchBatch& batch);
   Job* Claim();
   Pumped Pump(bool wait);
+  Pumped SearchFront(Job& job);
+  Pumped Retire(Job& job);
   bool Deliver(const Job& job, const MatchBatch& batch);
   void PopFront();
+  // With mutex_ held: `job` has something new for the calling thread.
+  void SignalProgress(const Job& job) {
+    if (delivering_ && &job == &jobs_.front()) progress_.notify_one();
+  }
   bool SearchHere(const char* path, int fd, std::uint64_t size);
   bool DrainAll();
   bool Stopped() {
@@ -115,9 +121,14 @@ class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorS
   const Setup setup_;
   const std::size_t window_;
   std::mutex mutex_;
+  // Each kind of waiter is counted, so that nobody signals a condition no
+  // one waits for: a wake-up per file would cost more than small files do.
   std::condition_variable work_;      // a job was queued, or the end came
   std::condition_variable progress_;  // the head job has something to deliver
   std::condition_variable space_;     // a job's handed-over copies were taken
+  unsigned idle_ = 0;                 // workers waiting for work_
+  bool delivering_ = false;           // the calling thread waits for progress_
+  unsigned handing_ = 0;              // workers waiting for space_
   std::deque<Job> jobs_;              // undelivered, in walk order
   std::uint64_t first_ = 0;           // walk number of jobs_.front()
   std::uint64_t unclaimed_ = 0;       // walk number from which workers look for queued jobs
@@ -190,7 +201,9 @@ ParallelFileSearch::Pipeline::Job* ParallelFileSearch::Pipeline::Claim() {
     while (unclaimed_ < first_ + jobs_.size() && jobs_[unclaimed_ - first_].state != State::kQueued) ++unclaimed_;
     return unclaimed_ < first_ + jobs_.size();
   };
+  ++idle_;
   work_.wait(lock, [&] { return cancelled_ || walked_ || next(); });
+  --idle_;
   if (cancelled_ || !next()) return nullptr;
   Job& job = jobs_[unclaimed_++ - first_];
   job.state = State::kRunning;
@@ -219,7 +232,7 @@ void ParallelFileSearch::Pipeline::Run(FileSearch& search, Job& job, MatchBatch&
   job.count = count;
   job.error = error;
   job.state = State::kDone;
-  progress_.notify_all();
+  SignalProgress(job);
 }
 
 // Moves the worker's copies to the job once the calling thread has taken
@@ -227,10 +240,12 @@ void ParallelFileSearch::Pipeline::Run(FileSearch& search, Job& job, MatchBatch&
 void ParallelFileSearch::Pipeline::HandOver(Job& job, MatchBatch& batch) {
   if (batch.Count() == 0) return;
   std::unique_lock lock(mutex_);
+  ++handing_;
   space_.wait(lock, [&] { return cancelled_ || job.ready.Count() == 0; });
+  --handing_;
   if (!cancelled_) std::swap(job.ready, batch);
   batch.Clear();
-  progress_.notify_all();
+  SignalProgress(job);
 }
 
 bool ParallelFileSearch::Pipeline::Deliver(const Job& job, const MatchBatch& batch) {
@@ -257,24 +272,35 @@ ParallelFileSearch::Pipeline::Pumped ParallelFileSearch::Pipeline::Pump(bool wai
     if (!wait) return Pumped::kNothing;
     job.state = State::kRunning;
     lock.unlock();
-    bool going;
-    {
-      const FdCloser closer(job.fd);
-      going = SearchHere(job.path.c_str(), job.fd, job.size);
-    }
-    PopFront();
-    return going ? Pumped::kSome : Pumped::kStopped;
+    return SearchFront(job);
   }
   const auto ready = [&] { return job.state == State::kDone || job.ready.Count() != 0; };
   if (!wait && !ready()) return Pumped::kNothing;
+  delivering_ = true;
   progress_.wait(lock, ready);
+  delivering_ = false;
   const bool done = job.state == State::kDone;
   std::swap(taken_, job.ready);
   job.ready.Clear();
-  space_.notify_all();
+  if (handing_ != 0) space_.notify_all();
   lock.unlock();
   if (setup_.sink && !Deliver(job, taken_)) return Pumped::kStopped;
-  if (!done) return Pumped::kSome;
+  return done ? Retire(job) : Pumped::kSome;
+}
+
+ParallelFileSearch::Pipeline::Pumped ParallelFileSearch::Pipeline::SearchFront(Job& job) {
+  bool going;
+  {
+    const FdCloser closer(job.fd);
+    going = SearchHere(job.path.c_str(), job.fd, job.size);
+  }
+  PopFront();
+  return going ? Pumped::kSome : Pumped::kStopped;
+}
+
+// Ends the first job, whose matches are delivered: its count, its walk
+// error, and the exception its search met.
+ParallelFileSearch::Pipeline::Pumped ParallelFileSearch::Pipeline::Retire(Job& job) {
   if (!setup_.sink) count_ += job.count;
   if (job.walkError != 0) setup_.errors->OnWalkError(job.path.c_str(), job.walkError);
   const std::exception_ptr error = job.error;
@@ -292,10 +318,12 @@ void ParallelFileSearch::Pipeline::PopFront() {
 
 bool ParallelFileSearch::Pipeline::Visit(const char* path, int fd, std::uint64_t size) {
   if (stopped_) return false;
-  for (Pumped p = Pump(false); p != Pumped::kNothing; p = Pump(false))
-    if (p == Pumped::kStopped) return Stopped();
-  while (jobs_.size() >= window_)
-    if (Pump(true) == Pumped::kStopped) return Stopped();
+  // Delivering in bursts, from a full window down to half of it, keeps the
+  // calling thread and the workers from meeting at the lock on every file.
+  if (jobs_.size() >= window_) {
+    while (jobs_.size() > window_ / 2)
+      if (Pump(true) == Pumped::kStopped) return Stopped();
+  }
   const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
   if (copy < 0) {
     // Out of descriptors: the walk's own serves, once every file before
@@ -303,11 +331,9 @@ bool ParallelFileSearch::Pipeline::Visit(const char* path, int fd, std::uint64_t
     if (!DrainAll() || !SearchHere(path, fd, size)) return Stopped();
     return true;
   }
-  {
-    std::lock_guard lock(mutex_);
-    jobs_.emplace_back(path, copy, size);
-  }
-  work_.notify_one();
+  std::lock_guard lock(mutex_);
+  jobs_.emplace_back(path, copy, size);
+  if (idle_ != 0) work_.notify_one();
   return true;
 }
 
