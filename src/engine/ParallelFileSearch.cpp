@@ -318,12 +318,10 @@ void ParallelFileSearch::Pipeline::PopFront() {
 
 bool ParallelFileSearch::Pipeline::Visit(const char* path, int fd, std::uint64_t size) {
   if (stopped_) return false;
-  // Delivering in bursts, from a full window down to half of it, keeps the
-  // calling thread and the workers from meeting at the lock on every file.
-  if (jobs_.size() >= window_) {
-    while (jobs_.size() > window_ / 2)
-      if (Pump(true) == Pumped::kStopped) return Stopped();
-  }
+  for (Pumped p = Pump(false); p != Pumped::kNothing; p = Pump(false))
+    if (p == Pumped::kStopped) return Stopped();
+  while (jobs_.size() >= window_)
+    if (Pump(true) == Pumped::kStopped) return Stopped();
   const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
   if (copy < 0) {
     // Out of descriptors: the walk's own serves, once every file before
