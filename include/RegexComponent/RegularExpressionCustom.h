@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <locale>
 #include <memory>
@@ -128,6 +129,21 @@ class RegularExpressionCustom : public TComponent {
   static RegularExpressionCustom* CurrentPointer;
   static TCriticalSection* FileOperationLock;
 
+  // How many threads GrepFiles and FindFiles search files with, read when a
+  // walk starts. 1, the default, searches on the calling thread alone, file
+  // after file, and nothing runs beside the handlers. 0 means one per
+  // available core, n > 1 that many. With workers, files are read and
+  // searched ahead of the handlers: the events, their order, their texts and
+  // positions, the count and the effect of clearing bcontinue stay the
+  // same, and every handler still runs on the calling thread under
+  // FileOperationLock; but a handler that changes a file later in the walk
+  // may see it searched as it was before, where the default would search
+  // it as changed. An exception from the matcher reaches the caller at the
+  // same event as without workers. A walk with workers whose event has no
+  // handler when it starts only counts: a handler assigned during it (by
+  // OnFileError) is not called.
+  static std::atomic<unsigned> FileSearchWorkers;
+
  protected:
   // Every property the class declares, in declaration order; the published
   // subclasses choose theirs from this list.
@@ -206,7 +222,7 @@ class RegularExpressionCustom : public TComponent {
   bool SearchInto(reg_match& results, const char* begin, const char* end,
                   boost::regex_constants::match_flag_type flags);
   template <class Callback>
-  std::uint32_t RunFileWalk(Callback walk);
+  std::uint32_t RunFileWalk(bool handled, Callback walk);
 };
 
 // Per-unit start-up and shut-down entries; they only count nested calls.

@@ -12,9 +12,13 @@ namespace RegexComponent {
 using RC = RegularExpressionCustom;
 
 RegularExpressionCustom* RegularExpressionCustom::CurrentPointer = nullptr;
+std::atomic<unsigned> RegularExpressionCustom::FileSearchWorkers{1};
 
+// `handled`: the walk's event has a handler. Without one, a walk with
+// workers asks the engine only to count, since the workers would otherwise
+// copy every match for a callback that returns at once.
 template <class Callback>
-std::uint32_t RC::RunFileWalk(Callback walk) {
+std::uint32_t RC::RunFileWalk(bool handled, Callback walk) {
   if (FExpression.empty() || FFilesToMatch.empty()) return 0;
   RegEx engine;
   try {
@@ -24,25 +28,32 @@ std::uint32_t RC::RunFileWalk(Callback walk) {
     return 0;
   }
   const std::uint32_t flags = GetMatchFlags();
+  const unsigned workers = FileSearchWorkers;
+  engine.SetFileSearchWorkers(workers);
+  const bool callback = handled || workers == 1;
   const std::string files = FFilesToMatch;
   TCriticalSectionGuard lock(CreateFileOperationLock());
   // A walk started from a handler of another walk hands CurrentPointer
   // back to the outer walk when it ends.
   detail::ScopedValue<RegularExpressionCustom*> current(CurrentPointer, this);
   detail::ScopedValue<std::int32_t> limit(WalkSubexpressionLimit, FileSubexpressionLimit);
-  return walk(engine, files.c_str(), DirectoryRecursion, flags);
+  return walk(engine, files.c_str(), DirectoryRecursion, flags, callback);
 }
 
 std::uint32_t RC::GrepFiles() {
-  return RunFileWalk([](RegEx& engine, const char* files, bool recurse, std::uint32_t flags) {
-    return engine.GrepFiles(&RC::GrepFilesCallback, files, recurse, flags, &RC::FileErrorCallback);
-  });
+  return RunFileWalk(static_cast<bool>(OnGreppingFiles),
+                     [](RegEx& engine, const char* files, bool recurse, std::uint32_t flags, bool callback) {
+                       return engine.GrepFiles(callback ? &RC::GrepFilesCallback : nullptr, files, recurse, flags,
+                                               &RC::FileErrorCallback);
+                     });
 }
 
 std::uint32_t RC::FindFiles() {
-  return RunFileWalk([](RegEx& engine, const char* files, bool recurse, std::uint32_t flags) {
-    return engine.FindFiles(&RC::FindFilesCallback, files, recurse, flags, &RC::FileErrorCallback);
-  });
+  return RunFileWalk(static_cast<bool>(OnFindFiles),
+                     [](RegEx& engine, const char* files, bool recurse, std::uint32_t flags, bool callback) {
+                       return engine.FindFiles(callback ? &RC::FindFilesCallback : nullptr, files, recurse, flags,
+                                               &RC::FileErrorCallback);
+                     });
 }
 
 bool RC::GrepFilesCallback(const char* file, const RegEx& expression) {

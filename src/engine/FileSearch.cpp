@@ -214,4 +214,20 @@ std::uint64_t FileSearch::Find(const boost::regex& expression, const FileSpec& s
   return visitor.count;
 }
 
+bool FileSearch::GrepFile(const char* path, int fd, std::uint64_t size, bc::match_flag_type flags, MatchSink* sink,
+                          std::uint64_t& count) {
+  GrepVisitor visitor(*this, flags, sink);
+  const bool going = visitor.Visit(path, fd, size);
+  count += visitor.count;
+  return going;
+}
+
+bool FileSearch::FindFile(const char* path, int fd, std::uint64_t size, bc::match_flag_type flags, MatchSink* sink,
+                          std::uint64_t& count) {
+  FindVisitor visitor(*this, flags, sink);
+  const bool going = visitor.Visit(path, fd, size);
+  count += visitor.count;
+  return going;
+}
+
 }  // namespace RegexComponent::engine

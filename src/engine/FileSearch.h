@@ -62,6 +62,17 @@ class FileSearch {
                      boost::regex_constants::match_flag_type flags, MatchSink* sink,
                      WalkErrorSink* errors = nullptr);
 
+  // Searching open files one by one, as Grep and Find search each file of
+  // their walk, for a caller that walks on its own: Prepare names the
+  // expression that GrepFile and FindFile use until the next Prepare, Grep
+  // or Find. Each adds what it finds to `count` and returns false if the
+  // sink ended the search. `fd` stays open.
+  void Prepare(const boost::regex& expression) { UseExpression(expression); }
+  bool GrepFile(const char* path, int fd, std::uint64_t size, boost::regex_constants::match_flag_type flags,
+                MatchSink* sink, std::uint64_t& count);
+  bool FindFile(const char* path, int fd, std::uint64_t size, boost::regex_constants::match_flag_type flags,
+                MatchSink* sink, std::uint64_t& count);
+
   const ChunkReader& Reader() const { return reader_; }
 
  private:

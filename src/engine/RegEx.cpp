@@ -4,9 +4,9 @@
 
 #include <boost/regex.hpp>
 
-#include "engine/FileSearch.h"
 #include "engine/FileSpec.h"
 #include "engine/MatchFlags.h"
+#include "engine/ParallelFileSearch.h"
 
 namespace RegexComponent {
 
@@ -35,29 +35,23 @@ struct RegEx::Impl {
   boost::regex expression;
   bool compiled = false;
   bool busy = false;
-  engine::FileSearch search;
+  engine::ParallelFileSearch search;
   // The match a GrepFiles callback is looking at; null outside callbacks.
-  const boost::cmatch* current = nullptr;
-  const engine::Chunk* currentChunk = nullptr;
+  const engine::FileMatch* current = nullptr;
 };
 
 namespace {
 
-class GrepSink final : public engine::MatchSink {
+class GrepSink final : public engine::FileMatchSink {
  public:
-  GrepSink(const RegEx& owner, RegEx::GrepFilesCallbackType callback, const boost::cmatch*& current,
-           const engine::Chunk*& chunk)
-      : owner_(owner), callback_(callback), current_(current), chunk_(chunk) {}
+  GrepSink(const RegEx& owner, RegEx::GrepFilesCallbackType callback, const engine::FileMatch*& current)
+      : owner_(owner), callback_(callback), current_(current) {}
 
-  bool OnMatch(const char* path, const boost::cmatch& match, const engine::Chunk& chunk) override {
+  bool OnFileMatch(const char* path, const engine::FileMatch& match) override {
     current_ = &match;
-    chunk_ = &chunk;
     struct Forget {  // also when the callback throws
       GrepSink& sink;
-      ~Forget() {
-        sink.current_ = nullptr;
-        sink.chunk_ = nullptr;
-      }
+      ~Forget() { sink.current_ = nullptr; }
     } forget{*this};
     return callback_(path, owner_);
   }
@@ -65,14 +59,13 @@ class GrepSink final : public engine::MatchSink {
  private:
   const RegEx& owner_;
   RegEx::GrepFilesCallbackType callback_;
-  const boost::cmatch*& current_;
-  const engine::Chunk*& chunk_;
+  const engine::FileMatch*& current_;
 };
 
-class FindSink final : public engine::MatchSink {
+class FindSink final : public engine::FileMatchSink {
  public:
   explicit FindSink(RegEx::FindFilesCallbackType callback) : callback_(callback) {}
-  bool OnMatch(const char* path, const boost::cmatch&, const engine::Chunk&) override { return callback_(path); }
+  bool OnFileMatch(const char* path, const engine::FileMatch&) override { return callback_(path); }
 
  private:
   RegEx::FindFilesCallbackType callback_;
@@ -104,7 +97,7 @@ unsigned RegEx::GrepFiles(GrepFilesCallbackType callback, const char* files, boo
                           FileErrorCallbackType onError) {
   if (!impl_->compiled || files == nullptr || *files == '\0') return 0;
   const BusyScope busy(impl_->busy);
-  GrepSink sink(*this, callback, impl_->current, impl_->currentChunk);
+  GrepSink sink(*this, callback, impl_->current);
   ErrorSink errors(onError);
   return static_cast<unsigned>(impl_->search.Grep(impl_->expression, engine::ParseFileSpec(files), recurse,
                                                   engine::ToBoostMatchFlags(matchFlags), callback ? &sink : nullptr,
@@ -122,18 +115,18 @@ unsigned RegEx::FindFiles(FindFilesCallbackType callback, const char* files, boo
                                                   onError ? &errors : nullptr));
 }
 
+void RegEx::SetFileSearchWorkers(unsigned workers) { impl_->search.SetWorkers(workers); }
+
 std::string RegEx::What(int i) const {
-  const boost::cmatch* match = impl_->current;
-  if (!match || i < 0 || static_cast<std::size_t>(i) >= match->size() || !(*match)[i].matched) return {};
-  return (*match)[i].str();
+  const engine::FileMatch* match = impl_->current;
+  if (!match || i < 0) return {};
+  return std::string(match->Text(static_cast<std::size_t>(i)));
 }
 
 unsigned RegEx::Position(int i) const {
-  const boost::cmatch* match = impl_->current;
-  if (!match || i < 0 || static_cast<std::size_t>(i) >= match->size() || !(*match)[i].matched)
-    return static_cast<unsigned>(-1);
-  const engine::Chunk& chunk = *impl_->currentChunk;
-  return static_cast<unsigned>(chunk.offset + static_cast<std::uint64_t>((*match)[i].first - chunk.begin));
+  const engine::FileMatch* match = impl_->current;
+  if (!match || i < 0 || !match->Matched(static_cast<std::size_t>(i))) return static_cast<unsigned>(-1);
+  return static_cast<unsigned>(match->Position(static_cast<std::size_t>(i)));
 }
 
 }  // namespace RegexComponent

@@ -1,8 +1,8 @@
 // RegEx: searches the files named by a wildcard file specification for a
 // regular expression, reporting each match or each matching file to a plain
 // function. It drives the engine's file units (FileSpec, FileWalker,
-// ChunkReader, FileSearch); the component's GrepFiles and FindFiles and the
-// regexp tool use it. Internal: the header is not installed, the class keeps
+// ChunkReader, FileSearch, ParallelFileSearch); the component's GrepFiles
+// and FindFiles and the regexp tool use it. Internal: the header is not installed, the class keeps
 // the component namespace because the public component header names it. See
 // docs/file-search.md for the file specification rules, the visiting order
 // and the reading method.
@@ -51,6 +51,13 @@ class RegEx {
   // Otherwise as GrepFiles.
   unsigned FindFiles(FindFilesCallbackType callback, const char* files, bool recurse,
                      std::uint32_t matchFlags, FileErrorCallbackType onError = nullptr);
+
+  // How many threads GrepFiles and FindFiles search with: 1 (the default)
+  // searches on the calling thread alone; 0 one per available core. With
+  // more than one, files are read and searched ahead of the callbacks,
+  // which still run on the calling thread, in the same order and with the
+  // same results and count; see engine/ParallelFileSearch.h.
+  void SetFileSearchWorkers(unsigned workers);
 
   // The current match, valid while a GrepFiles callback runs: the text of
   // sub-expression i (0 = the whole match), "" when it took no part, i is

@@ -166,6 +166,22 @@ TEST_F(Cli, SyntaxAndMatchOptionsReachTheComponent) {
   ExpectError(Run({"info", "-G", "-E", "x"}), "excludes");
 }
 
+// The tool searches with one worker per core unless told otherwise; the
+// output is that of the search on one thread.
+TEST_F(Cli, FileSearchWorkersPrintTheSameLinesInTheSameOrder) {
+  for (int i = 0; i < 30; ++i) {
+    std::string text;
+    for (int line = 0; line < 50 * i; ++line) text += "w" + std::to_string(line) + " key" + std::to_string(i) + "\n";
+    tree.Write("d" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".txt", text);
+  }
+  for (const char* command : {"grepfiles", "findfiles"}) {
+    const Result one = Run({command, "-j", "1", "-r", "w[0-9]*7 key", "*.txt"});
+    ASSERT_EQ(one.status, 0);
+    EXPECT_EQ(Run({command, "-r", "w[0-9]*7 key", "*.txt"}).out, one.out) << command;
+    EXPECT_EQ(Run({command, "--workers", "3", "-r", "w[0-9]*7 key", "*.txt"}).out, one.out) << command;
+  }
+}
+
 TEST_F(Cli, GrepFilesAndFindFilesWalkTheTree) {
   tree.Write("a.txt", "x foo\nfoo\n");
   tree.Write("sub/b.txt", "foofoo\n");

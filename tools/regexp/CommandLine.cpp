@@ -86,6 +86,8 @@ void AddShapeArguments(CLI::App& sub, Shape shape, Settings& s) {
   if (shape == Shape::FileSpec) {
     AddPositional(sub, "FILESPEC", "files to search, e.g. 'src/*.cpp' (quote it from the shell)", s);
     sub.add_flag("-r,--recursive", s.recurse, "search the subdirectories too");
+    sub.add_option("-j,--workers", s.workers, "threads that search files: 0 (the default) one per core, 1 none")
+        ->type_name("N");
   }
 }
 

@@ -32,6 +32,7 @@ struct Settings {
   bool countOnly = false;
   bool filesOnly = false;
   bool onlyMatches = false;
+  unsigned workers = 0;  // file searches: 0 one thread per core
 };
 
 // Fills `settings` from the arguments. Returns -1 when the command should

@@ -81,6 +81,8 @@ int RunFileCommand(const Settings& s, RegularExpressionCustom& re, Reporter& rep
   CheckExpression(re);
   PrepareFileSearch(re);
   re.OnFileError = Bind(&reporter, &Reporter::FileError);
+  // The handlers print in the order the events come, which workers keep.
+  RE::FileSearchWorkers = s.workers;
   const int status = s.command == Command::GrepFiles ? RunGrepFiles(s, re, reporter) : RunFindFiles(s, re, reporter);
   // As in grep: what was found is printed, and the status says that some
   // of the files could not be searched.

@@ -1,0 +1,102 @@
+// ParallelFileSearch: FileSearch's Grep and Find with the files searched by
+// worker threads ahead of the caller, every match still delivered on the
+// calling thread in the walk's order; FileMatchSink receives them. Used by
+// RegEx. See docs/file-search.md, "Searching with workers".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include <boost/regex.hpp>
+
+#include "engine/ChunkReader.h"
+#include "engine/FileMatch.h"
+#include "engine/FileSearch.h"
+#include "engine/FileSpec.h"
+#include "engine/FileWalker.h"
+
+namespace RegexComponent::engine {
+
+class FileMatchSink {
+ public:
+  // Called on the thread that started the search, in walk order and in
+  // order of position within a file; `match` is valid during the call only.
+  // Returning false ends the search.
+  virtual bool OnFileMatch(const char* path, const FileMatch& match) = 0;
+
+ protected:
+  ~FileMatchSink() = default;
+};
+
+// The reading sizes of each worker's FileSearch, and what may be in flight.
+struct ParallelSearchLimits {
+  std::size_t chunkSize = ChunkReader::kDefaultChunkSize;
+  std::size_t lineLimit = ChunkReader::kDefaultLineLimit;
+  std::size_t findWindow = FileSearch::kDefaultFindWindow;
+  std::size_t filesPerWorker = 8;  // files in flight per worker
+  std::size_t pieceBytes = std::size_t{1} << 20;
+};
+
+// With one worker Grep and Find are FileSearch's on the calling thread,
+// nothing else running. With more, the calling thread walks and hands each
+// file, in walk order, to a window of files in flight; the workers read and
+// search them (the calling thread too, when the next file to deliver is not
+// yet taken), and the calling thread delivers each file's results when its
+// turn comes. The sink sees exactly what the one-worker search delivers and
+// the count returned is the same, also when the sink stops the search (the
+// rest is cancelled) or a search throws: the exception is raised on the
+// calling thread when its file's turn comes, after the matches found in that
+// file before it. No thread outlives a call.
+//
+// Without a sink the workers only count. With one, a worker copies each
+// match's slots and covered text; once a file's copies exceed `pieceBytes`
+// it hands them over and waits for the calling thread to take them before
+// going on, so memory stays within about two pieces per file in flight plus
+// one chunk buffer per worker, however large the file.
+//
+// A file is read when a worker reaches it, before the matches of earlier
+// files are delivered: a sink that changes a later file sees it searched
+// as it was before. Each file in flight holds a descriptor; one that cannot
+// be duplicated is searched on the calling thread once all before it are
+// delivered, but the walk's own opening may run short of descriptors
+// sooner than without workers, and reports that as it reports any failure
+// to open.
+class ParallelFileSearch {
+ public:
+  using Limits = ParallelSearchLimits;
+
+  // `workers` as for SetWorkers.
+  explicit ParallelFileSearch(unsigned workers = 1, const Limits& limits = Limits());
+  ~ParallelFileSearch();
+  ParallelFileSearch(const ParallelFileSearch&) = delete;
+  ParallelFileSearch& operator=(const ParallelFileSearch&) = delete;
+
+  // 1 searches on the calling thread alone; 0 one worker per available core.
+  void SetWorkers(unsigned workers);
+  unsigned Workers() const { return workers_; }
+
+  // As FileSearch::Grep and Find, with a FileMatchSink; `sink` may be null
+  // to only count. What the walk cannot open goes to `errors` (when not
+  // null), on the calling thread, in its place among the matches.
+  std::uint64_t Grep(const boost::regex& expression, const FileSpec& spec, bool recurse,
+                     boost::regex_constants::match_flag_type flags, FileMatchSink* sink,
+                     WalkErrorSink* errors = nullptr);
+  std::uint64_t Find(const boost::regex& expression, const FileSpec& spec, bool recurse,
+                     boost::regex_constants::match_flag_type flags, FileMatchSink* sink,
+                     WalkErrorSink* errors = nullptr);
+
+  enum class Mode { kGrep, kFind };
+
+ private:
+  class Pipeline;
+
+  std::uint64_t Search(Mode mode, const boost::regex& expression, const FileSpec& spec, bool recurse,
+                       boost::regex_constants::match_flag_type flags, FileMatchSink* sink, WalkErrorSink* errors);
+
+  Limits limits_;
+  unsigned workers_ = 1;
+  FileSearch sequential_;
+  FileWalker walker_;
+};
+
+}  // namespace RegexComponent::engine
