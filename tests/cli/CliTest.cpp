@@ -94,23 +94,23 @@ TEST_F(Cli, SearchMatchAndMatchAllPrintPartsAndLines) {
   EXPECT_EQ(Run({"matchall", "-e", "[a-z ]+", "--text", "one two three"}).out.substr(0, 21), "match: one two three\n");
 }
 
-TEST_F(Cli, GrepPrintsEveryMatchWithLineNumbers) {
+TEST_F(Cli, ScanPrintsEveryMatchWithLineNumbers) {
   tree.Write("s.txt", text);
   tree.Write("t.txt", "abc\n\nab\n");
-  Result r = Run({"grep", "-i", "ab+c", "s.txt"});
+  Result r = Run({"scan", "-i", "ab+c", "s.txt"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "2:ABBBc\n3:abbc\n");
-  EXPECT_EQ(Run({"grep", "b"}, text).out, "3:b\n3:b\n");
-  EXPECT_EQ(Run({"grep", "-c", "b", "-"}, text).out, "2\n");
-  EXPECT_EQ(Run({"grep", "ab", "s.txt", "t.txt"}).out, "s.txt:3:ab\nt.txt:1:ab\nt.txt:3:ab\n");
-  EXPECT_EQ(Run({"grep", "-c", "ab", "s.txt", "t.txt"}).out, "s.txt:1\nt.txt:2\n");
+  EXPECT_EQ(Run({"scan", "b"}, text).out, "3:b\n3:b\n");
+  EXPECT_EQ(Run({"scan", "-c", "b", "-"}, text).out, "2\n");
+  EXPECT_EQ(Run({"scan", "ab", "s.txt", "t.txt"}).out, "s.txt:3:ab\nt.txt:1:ab\nt.txt:3:ab\n");
+  EXPECT_EQ(Run({"scan", "-c", "ab", "s.txt", "t.txt"}).out, "s.txt:1\nt.txt:2\n");
   // Empty matches are counted but, as with grep -o, not printed.
-  r = Run({"grep", "x*", "--text", "ab"});
+  r = Run({"scan", "x*", "--text", "ab"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(Run({"grep", "zz", "s.txt"}).status, 1);
+  EXPECT_EQ(Run({"scan", "zz", "s.txt"}).status, 1);
   // A file that cannot be read is reported; the others are still searched.
-  r = Run({"grep", "ab", "t.txt", "missing.txt"});
+  r = Run({"scan", "ab", "t.txt", "missing.txt"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "t.txt:1:ab\nt.txt:3:ab\n");
   EXPECT_EQ(r.err, "regexp: missing.txt: No such file or directory\n");
@@ -134,9 +134,9 @@ TEST_F(Cli, MergeAndFormatUseTheFormatSyntax) {
 }
 
 TEST_F(Cli, SyntaxAndMatchOptionsReachTheComponent) {
-  EXPECT_EQ(Run({"grep", "-G", "a\\{2\\}", "--text", "aaa"}).out, "1:aa\n");
-  EXPECT_EQ(Run({"grep", "-E", "a{2}", "--text", "a{2}aa"}).out, "1:aa\n");
-  EXPECT_EQ(Run({"grep", "-F", "a.c", "--text", "abc a.c"}).out, "1:a.c\n");
+  EXPECT_EQ(Run({"scan", "-G", "a\\{2\\}", "--text", "aaa"}).out, "1:aa\n");
+  EXPECT_EQ(Run({"scan", "-E", "a{2}", "--text", "a{2}aa"}).out, "1:aa\n");
+  EXPECT_EQ(Run({"scan", "-F", "a.c", "--text", "abc a.c"}).out, "1:a.c\n");
   EXPECT_EQ(Run({"search", "--not-bol", "^a", "--text", "abc"}).status, 1);
   EXPECT_EQ(Run({"search", "--not-dot-newline", "a.b", "--text", "a\nb"}).status, 1);
   EXPECT_EQ(Run({"search", "a.b", "--text", "a\nb"}).status, 0);
@@ -233,7 +233,7 @@ TEST_F(Cli, BadInputIsOneLineAndStatusTwo) {
   tree.Write("s.txt", text);
   Result r = Run({"search", "(ab", "s.txt"});
   ExpectError(r, "Unmatched");
-  ExpectError(Run({"grep", "-G", "a\\{2", "s.txt"}), "invalid expression 'a\\{2'");
+  ExpectError(Run({"scan", "-G", "a\\{2", "s.txt"}), "invalid expression 'a\\{2'");
   r = Run({"info", "(ab"});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("\nerror: Unmatched"), std::string::npos) << r.out;
@@ -248,14 +248,14 @@ TEST_F(Cli, BadInputIsOneLineAndStatusTwo) {
   // Backtracking beyond Boost's limit is an exception from the engine.
   const std::string run(40, 'a');
   ExpectError(Run({"search", "(a*)*b", "--text", run}), "complexity");
-  ExpectError(Run({"grep", "(a*)*b"}, run), "complexity");
+  ExpectError(Run({"scan", "(a*)*b"}, run), "complexity");
   EXPECT_EQ(Run({"--help"}).status, 0);
   EXPECT_EQ(Run({"grepfiles", "--help"}).status, 0);
 }
 
 TEST_F(Cli, SubjectEndsAtTheFirstNulWithAWarning) {
   tree.Write("bin.dat", std::string("abc\0abd\n", 8));
-  const Result r = Run({"grep", "ab.", "bin.dat"});
+  const Result r = Run({"scan", "ab.", "bin.dat"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "1:abc\n");
   EXPECT_NE(r.err.find("warning: bin.dat: NUL byte at offset 3"), std::string::npos) << r.err;
@@ -268,9 +268,9 @@ TEST_F(Cli, FormFilesSaveAndLoadTheComponent) {
   EXPECT_EQ(Run({"info", "--form", "f.form"}).out, info);
   // The form's subject is used when no FILE or --text is given.
   EXPECT_EQ(Run({"search", "--form", "f.form"}).out, r.out);
-  EXPECT_EQ(Run({"grep", "--form", "f.form", "-"}, "ab\nabbc\n").out, "2:abbc\n");
-  EXPECT_EQ(Run({"grep", "--form", "f.form", "-e", "b+"}, "ab\n").out, "1:B\n");
-  EXPECT_EQ(Run({"grep", "--form", "f.form", "-e", "b+", "-"}, "ab\n").out, "1:b\n");
+  EXPECT_EQ(Run({"scan", "--form", "f.form", "-"}, "ab\nabbc\n").out, "2:abbc\n");
+  EXPECT_EQ(Run({"scan", "--form", "f.form", "-e", "b+"}, "ab\n").out, "1:B\n");
+  EXPECT_EQ(Run({"scan", "--form", "f.form", "-e", "b+", "-"}, "ab\n").out, "1:b\n");
   tree.Write("bad.form", "object X: RegularExpression\n  Expression = 'unterminated\nend\n");
   ExpectError(Run({"search", "--form", "bad.form"}), "bad.form:2:");
   ExpectError(Run({"search", "--form", "none.form"}), "none.form");

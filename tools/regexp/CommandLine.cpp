@@ -45,7 +45,10 @@ const CommandInfo kCommands[] = {
     {"search", Command::Search, Shape::Subject, "Find the first match anywhere; print its parts and line"},
     {"match", Command::Match, Shape::Subject, "Match at the start of the subject; print its parts and line"},
     {"matchall", Command::MatchAll, Shape::Subject, "Match the whole subject; print its parts and line"},
-    {"grep", Command::Grep, Shape::SubjectFiles, "Print every match with its line number, like grep -n -o"},
+    {"grep", Command::LineGrep, Shape::ExpressionOnly,
+     "Print the lines that match, as GNU grep does (options: regexp grep --help)"},
+    {"scan", Command::Scan, Shape::SubjectFiles,
+     "The component's grep over the whole subject: every match (which may span lines) with its line number"},
     {"merge", Command::Merge, Shape::Formatted, "Replace every match by FORMAT, writing the result"},
     {"format", Command::Format, Shape::Formatted, "Expand FORMAT against the first match"},
     {"grepfiles", Command::GrepFiles, Shape::FileSpec, "Print FILE:OFFSET:MATCH for every match in the files"},
@@ -90,7 +93,7 @@ void AddShapeArguments(CLI::App& sub, Shape shape, Settings& s) {
 }
 
 void AddCommandFlags(CLI::App& sub, Command command, Settings& s) {
-  if (command == Command::Grep) sub.add_flag("-c,--count", s.countOnly, "print only the number of matches");
+  if (command == Command::Scan) sub.add_flag("-c,--count", s.countOnly, "print only the number of matches");
   if (command == Command::GrepFiles)
     sub.add_flag("-c,--count", s.countOnly, "print only FILE:COUNT for each file with matches");
   if (command == Command::FindFiles) sub.add_flag("-c,--count", s.countOnly, "print only the number of files");
@@ -174,7 +177,7 @@ std::optional<std::string> Take(std::vector<std::string>& queue, std::size_t& ne
 
 std::size_t MaxInputs(Command command) {
   switch (command) {
-    case Command::Grep: return static_cast<std::size_t>(-1);
+    case Command::Scan: return static_cast<std::size_t>(-1);
     case Command::Info: return 0;
     default: return 1;
   }

@@ -12,7 +12,10 @@ namespace RegexComponent::tool {
 
 using RE = RegularExpressionCustom;
 
-enum class Command { Search, Match, MatchAll, Grep, Merge, Format, GrepFiles, FindFiles, Info };
+// Scan is the component's own grep over the whole subject; LineGrep (the
+// `grep` subcommand) reads its own options and only reaches here when
+// options were put before it.
+enum class Command { Search, Match, MatchAll, Scan, Merge, Format, GrepFiles, FindFiles, Info, LineGrep };
 
 struct Settings {
   Command command = Command::Search;

@@ -90,7 +90,7 @@ int RunFormat(RegularExpressionCustom& re) {
 
 int RunSubjectCommand(const Settings& s, const Arguments& args, RegularExpressionCustom& re, Reporter& reporter) {
   CheckExpression(re);
-  if (s.command == Command::Grep) return RunGrep(s, args, re, reporter);
+  if (s.command == Command::Scan) return RunGrep(s, args, re, reporter);
   LoadSubject(s, args.inputs.empty() ? "" : args.inputs.front(), re);
   if (s.command == Command::Merge) return RunMerge(re);
   if (s.command == Command::Format) return RunFormat(re);
@@ -98,6 +98,8 @@ int RunSubjectCommand(const Settings& s, const Arguments& args, RegularExpressio
 }
 
 int RunCommand(const Settings& s) {
+  if (s.command == Command::LineGrep)
+    throw ToolError("the options of grep go after the word grep (see regexp grep --help)");
   const Arguments args = ResolvePositionals(s);
   Reporter reporter;
   RegularExpressionCustom& re = Configure(s, args, reporter);
