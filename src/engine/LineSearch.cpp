@@ -5,7 +5,7 @@
 namespace RegexComponent::engine {
 
 LineSearch::LineSearch(const LineMatcher& matcher, const LineSearchOptions& options)
-    : matcher_(matcher), options_(options) {}
+    : matcher_(matcher), options_(options), reader_(options.chunkSize) {}
 
 bool LineSearch::Run(int fd, std::uint64_t size, LineSink& sink) {
   reader_.Start(fd, size);

@@ -42,6 +42,7 @@ struct LineSearchOptions {
   bool invert = false;     // select the lines that do not match
   bool everyLine = false;  // hand the unselected lines to the sink as well
   bool detectBinary = true;
+  std::size_t chunkSize = ChunkReader::kDefaultChunkSize;
 };
 
 class LineSearch {

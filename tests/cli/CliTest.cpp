@@ -297,4 +297,76 @@ TEST_F(Cli, MessagesQuoteOnlyTheStartOfLongInput) {
   }
 }
 
+// The side-by-side test compares regexp grep with GNU grep; these cover
+// what GNU grep has no counterpart for or what that test cannot arrange.
+TEST_F(Cli, GrepReportsAFailingFileAndSearchesTheOthers) {
+  tree.Write("runaway.txt", std::string(40, 'a') + "\n");
+  tree.Write("ok.txt", "b\n");
+  const Result r = Run({"grep", "-E", "(a*)*b", "runaway.txt", "ok.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "ok.txt:b\n");
+  EXPECT_EQ(r.err.rfind("regexp: runaway.txt: ", 0), 0u) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  // -q found a line: that settles it, whatever else failed.
+  EXPECT_EQ(Run({"grep", "-q", "-E", "(a*)*b", "runaway.txt", "ok.txt"}).status, 0);
+}
+
+TEST_F(Cli, GrepReadsGnuOptionSyntaxAndTheNormalSyntax) {
+  tree.Write("s.txt", "x 12 y\nab\n-v\n");
+  EXPECT_EQ(Run({"grep", "-P", "\\d+(?= y)", "-o", "s.txt"}).out, "12\n");
+  EXPECT_EQ(Run({"grep", "-P", "-e", "(?<=a)b", "-e", "^x", "-n", "s.txt"}).out, "1:x 12 y\n2:ab\n");
+  EXPECT_EQ(Run({"grep", "--", "-v", "s.txt"}).out, "-v\n");
+  EXPECT_EQ(Run({"grep", "ab", "s.txt", "-c"}).out, "1\n");
+  EXPECT_EQ(Run({"grep", "-ch", "AB", "--ignore-case", "s.txt"}).out, "1\n");
+  const Result help = Run({"grep", "--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* option : {"--extended-regexp", "--only-matching", "--exclude-dir=GLOB", "--json", "-NUM"})
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  EXPECT_NE(Run({"--help"}).out.find("scan"), std::string::npos);
+  ExpectError(Run({"-i", "grep", "x", "s.txt"}), "after the word grep");
+}
+
+TEST_F(Cli, GrepJsonGivesEachMatchWithGroupsAndOffsets) {
+  tree.Write("s.txt", "skip\nx 12 y 34\n");
+  const Result r = Run({"grep", "--json", "-E", "([0-9])([0-9])|(z)", "s.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "{\"type\":\"begin\",\"data\":{\"path\":{\"text\":\"s.txt\"}}}\n"
+            "{\"type\":\"match\",\"data\":{\"path\":{\"text\":\"s.txt\"},\"lines\":{\"text\":\"x 12 y 34\\n\"},"
+            "\"line_number\":2,\"absolute_offset\":5,\"submatches\":["
+            "{\"match\":{\"text\":\"12\"},\"start\":2,\"end\":4,\"groups\":[{\"match\":{\"text\":\"1\"},\"start\":2,"
+            "\"end\":3},{\"match\":{\"text\":\"2\"},\"start\":3,\"end\":4},null]},"
+            "{\"match\":{\"text\":\"34\"},\"start\":7,\"end\":9,\"groups\":[{\"match\":{\"text\":\"3\"},\"start\":7,"
+            "\"end\":8},{\"match\":{\"text\":\"4\"},\"start\":8,\"end\":9},null]}]}}\n"
+            "{\"type\":\"end\",\"data\":{\"path\":{\"text\":\"s.txt\"},\"binary\":false,"
+            "\"stats\":{\"matched_lines\":1,\"matches\":2}}}\n"
+            "{\"type\":\"summary\",\"data\":{\"stats\":{\"searches\":1,\"searches_with_match\":1,"
+            "\"matched_lines\":1,\"matches\":2}}}\n");
+  // Text that is not UTF-8 is given as base64 bytes; quotes and controls are escaped.
+  tree.Write("b.txt", "\xff\"\t\x01\n");
+  EXPECT_NE(Run({"grep", "--json", "-F", "\"", "b.txt"}).out.find("\"lines\":{\"bytes\":\"/yIJAQo=\"}"),
+            std::string::npos);
+  tree.Write("u.txt", "\"\t\x01\n");
+  EXPECT_NE(Run({"grep", "--json", "-F", "\"", "u.txt"}).out.find("\"lines\":{\"text\":\"\\\"\\t\\u0001\\n\"}"),
+            std::string::npos);
+}
+
+TEST_F(Cli, GrepStopsQuietlyWhenTheReaderGoesAway) {
+  std::string many;
+  for (int i = 0; i < 200000; ++i) many += "line " + std::to_string(i) + "\n";
+  tree.Write("many.txt", many);
+  // With SIGPIPE ignored the write fails with EPIPE instead of killing the tool.
+  const std::string command = "trap '' PIPE; '" + std::string(RC_REGEXP_TOOL) +
+                              "' grep line many.txt 2>.err | head -n 1 >/dev/null; cat .err";
+  const Result r = Run({"--version"});
+  ASSERT_EQ(r.status, 0);
+  FILE* shell = ::popen(("cd '" + tree.Root().string() + "' && " + command).c_str(), "r");
+  ASSERT_NE(shell, nullptr);
+  char buffer[256];
+  std::string err;
+  while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, shell)) err.append(buffer, n);
+  ::pclose(shell);
+  EXPECT_EQ(err, "");
+}
+
 }  // namespace

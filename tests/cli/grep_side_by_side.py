@@ -39,6 +39,9 @@ FILES = {
     "tree/.hidden/h.txt": "hidden hello\n",
     "tree/top.txt": "top\nhello top\n",
     "patterns.txt": "foo\nhello\n",
+    # Over four chunks of the reader: line numbers and offsets run on.
+    "big.txt": "".join("%07d some text %s\n" % (i, "hit" if i % 9973 == 0 else "...")
+                       for i in range(1, 300001)),
     "globs.txt": "*.o\n*.h\n",
 }
 
@@ -119,6 +122,16 @@ MISC = [
     (["-w", "-o", "[a-z]*", "text.txt"], None), (["-E", "-o", "b*", "text.txt"], None),
     (["-E", "(a)|b", "-o", "text.txt"], None), (["-Hc", "hello", "text.txt"], None),
     (["-F", "-x", "-e", "foobar", "-e", "aaa", "text.txt"], None), (["-F", "-w", "-c", "o", "text.txt"], None),
+    (["-c", "hit", "big.txt"], None), (["-nb", "hit", "big.txt"], None),
+    (["-n", "-C1", "0200000", "big.txt"], None), (["-c", "-v", "t", "big.txt"], None),
+    (["-o", "-A0", "match", "many.txt"], None), (["-A0", "-n", "match", "many.txt"], None),
+    (["-c", "-Z", "match", "many.txt", "text.txt"], None), (["-L", "-Z", "zzz", "many.txt"], None),
+    (["-T", "-C1", "-n", "match", "many.txt"], None), (["-b", "o", "crlf.txt"], None),
+    (["-x", "-o", "foobar", "text.txt"], None), (["-F", "-w", "-e", "foo", "-e", "bar", "-o", "text.txt"], None),
+    (["-o", "-e", "a", "-e", "", "text.txt"], None), (["--color=always", "-T", "-n", "o", "text.txt"], None),
+    (["--color=always", "-A1", "-v", "o", "text.txt"], None), (["-m1", "-A3", "match", "many.txt"], None),
+    (["--label=x", "hello"], "hello\n"), (["-c", "hello", "-", "-"], "hello\n"),
+    (["-i", "HELLO", "-e", "World", "text.txt"], None), (["-e", "a", "-f", "empty.txt", "text.txt"], None),
     (["-G", "\\(", "text.txt"], "err-shape"), (["-E", "(", "text.txt"], "err-shape"),
 ]
 
@@ -178,6 +191,25 @@ def compare(case, regexp, grep, root):
         status_o, out_o[:600], err_o[:300], status_t, out_t[:600], err_t[:300])
 
 
+def output_is_input(regexp, grep, root):
+    """grep refuses to read the file its standard output is written to."""
+    results = []
+    for program, argv in ((regexp, ["regexp", "grep"]), (grep, ["grep"])):
+        path = os.path.join(root, "out.txt")
+        with open(path, "wb") as f:
+            f.write(b"hello\n")
+        with open(path, "ab") as out:
+            p = subprocess.run(argv + ["hello", "text.txt", "out.txt"], executable=program,
+                               cwd=root, stdout=out, stderr=subprocess.PIPE,
+                               env={"LC_ALL": "C"}, timeout=60)
+        with open(path, "rb") as f:
+            results.append((p.returncode, f.read(), normalize_err(p.stderr)))
+        os.remove(path)
+    if results[0] == results[1]:
+        return None
+    return "output is input:\n  regexp: %r\n  grep:   %r" % tuple(results)
+
+
 def cases():
     for syntax, patterns in (("-G", BASIC), ("-E", EXTENDED), ("-F", FIXED)):
         for pattern in patterns:
@@ -209,6 +241,7 @@ def main():
     all_cases = list(cases())
     with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
         failures = [f for f in pool.map(lambda c: compare(c, regexp, grep, root), all_cases) if f]
+    failures += [f for f in [output_is_input(regexp, grep, root)] if f]
     for failure in failures:
         print(failure)
     print("%d cases, %d differ" % (len(all_cases), len(failures)))

@@ -32,7 +32,8 @@ const MatchFlag kMatchFlags[] = {
 };
 
 // What a subcommand takes besides the common options.
-enum class Shape { Subject, SubjectFiles, Formatted, FileSpec, ExpressionOnly };
+// OwnParser: the subcommand reads its own arguments (grep); listed for help.
+enum class Shape { Subject, SubjectFiles, Formatted, FileSpec, ExpressionOnly, OwnParser };
 
 struct CommandInfo {
   const char* name;
@@ -45,7 +46,7 @@ const CommandInfo kCommands[] = {
     {"search", Command::Search, Shape::Subject, "Find the first match anywhere; print its parts and line"},
     {"match", Command::Match, Shape::Subject, "Match at the start of the subject; print its parts and line"},
     {"matchall", Command::MatchAll, Shape::Subject, "Match the whole subject; print its parts and line"},
-    {"grep", Command::LineGrep, Shape::ExpressionOnly,
+    {"grep", Command::LineGrep, Shape::OwnParser,
      "Print the lines that match, as GNU grep does (options: regexp grep --help)"},
     {"scan", Command::Scan, Shape::SubjectFiles,
      "The component's grep over the whole subject: every match (which may span lines) with its line number"},
@@ -75,6 +76,7 @@ void AddFilesPositional(CLI::App& sub, Settings& s) {
 }
 
 void AddShapeArguments(CLI::App& sub, Shape shape, Settings& s) {
+  if (shape == Shape::OwnParser) return;
   AddPositional(sub, "EXPRESSION", "the regular expression (left out with -e or --form)", s);
   if (shape == Shape::Formatted) {
     AddPositional(sub, "FORMAT", "the format string (left out with --format-string or --form)", s);
@@ -147,9 +149,27 @@ void AddCommands(CLI::App& app, Settings& s) {
   }
 }
 
+// Whether the subcommand is grep with options of the other subcommands in
+// front of it ("regexp -i grep x"), which grep's own parser never sees.
+bool GrepAfterOptions(int argc, char** argv) {
+  static const char* const kTakesValue[] = {"-e", "--expression", "--form", "--save-form"};
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "grep") return true;
+    if (arg.empty() || arg[0] != '-' || arg == "--") return false;
+    for (const char* option : kTakesValue)
+      if (arg == option) ++i;
+  }
+  return false;
+}
+
 }  // namespace
 
 int ParseCommandLine(int argc, char** argv, Settings& settings) {
+  if (GrepAfterOptions(argc, argv)) {
+    std::fprintf(stderr, "regexp: the options of grep go after the word grep (see regexp grep --help)\n");
+    return kTrouble;
+  }
   CLI::App app("Search, match, grep and merge text with the RegularExpression component.", "regexp");
   app.footer(kFooter);
   app.set_version_flag("--version", "regexp " RC_VERSION);

@@ -12,9 +12,9 @@ namespace RegexComponent::tool {
 
 using RE = RegularExpressionCustom;
 
-// Scan is the component's own grep over the whole subject; LineGrep (the
-// `grep` subcommand) reads its own options and only reaches here when
-// options were put before it.
+// Scan is the component's own grep over the whole subject. LineGrep (the
+// `grep` subcommand) reads its own options (GrepOptions.h); it is listed
+// here for the help text only.
 enum class Command { Search, Match, MatchAll, Scan, Merge, Format, GrepFiles, FindFiles, Info, LineGrep };
 
 struct Settings {

@@ -98,8 +98,6 @@ int RunSubjectCommand(const Settings& s, const Arguments& args, RegularExpressio
 }
 
 int RunCommand(const Settings& s) {
-  if (s.command == Command::LineGrep)
-    throw ToolError("the options of grep go after the word grep (see regexp grep --help)");
   const Arguments args = ResolvePositionals(s);
   Reporter reporter;
   RegularExpressionCustom& re = Configure(s, args, reporter);
