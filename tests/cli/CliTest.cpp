@@ -229,6 +229,23 @@ TEST_F(Cli, FilesThatCannotBeOpenedAreReportedWithStatusTwo) {
   EXPECT_GT(failures, 0);
 }
 
+TEST_F(Cli, FileSearchesTakeSeveralSpecsAndDirectories) {
+  tree.Write("a.txt", "foo\n");
+  tree.Write("sub/b.txt", "foo\n");
+  tree.Write("sub/deeper/c.txt", "foo\n");
+  EXPECT_EQ(Run({"grepfiles", "-r", "foo", "."}).out, "./a.txt:0:foo\n./sub/b.txt:0:foo\n./sub/deeper/c.txt:0:foo\n");
+  EXPECT_EQ(Run({"grepfiles", "foo", "sub"}).out, "sub/b.txt:0:foo\n");
+  // What the shell expands arrives as several names.
+  EXPECT_EQ(Run({"findfiles", "foo", "sub/b.txt", "a.txt"}).out, "sub/b.txt\na.txt\n");
+  EXPECT_EQ(Run({"findfiles", "-c", "-r", "foo", "sub", "a.txt"}).out, "3\n");
+  // A bad one is reported and the others are still searched.
+  const Result r = Run({"grepfiles", "-l", "foo", "none/*", "a.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "a.txt\n");
+  EXPECT_EQ(r.err, "regexp: none/: No such file or directory\n");
+  EXPECT_NE(Run({"findfiles", "--help"}).out.find("Quote wildcards"), std::string::npos);
+}
+
 TEST_F(Cli, BadInputIsOneLineAndStatusTwo) {
   tree.Write("s.txt", text);
   Result r = Run({"search", "(ab", "s.txt"});

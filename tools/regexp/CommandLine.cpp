@@ -89,7 +89,11 @@ void AddShapeArguments(CLI::App& sub, Shape shape, Settings& s) {
   if (shape == Shape::Subject || shape == Shape::SubjectFiles || shape == Shape::Formatted)
     sub.add_option("--text", s.text, "use STRING as the subject instead of a file")->type_name("STRING");
   if (shape == Shape::FileSpec) {
-    AddPositional(sub, "FILESPEC", "files to search, e.g. 'src/*.cpp' (quote it from the shell)", s);
+    sub.add_option_function<std::vector<std::string>>(
+           "FILESPEC",
+           [&s](const std::vector<std::string>& v) { s.positionals.insert(s.positionals.end(), v.begin(), v.end()); },
+           "files to search: 'src/*.cpp', a file or a directory (all its files); several may be given")
+        ->type_name("");
     sub.add_flag("-r,--recursive", s.recurse, "search the subdirectories too");
   }
 }
@@ -141,7 +145,12 @@ void AddCommands(CLI::App& app, Settings& s) {
   for (const CommandInfo& info : kCommands) {
     CLI::App* sub = app.add_subcommand(info.name, info.help);
     sub->fallthrough();
-    sub->footer("The expression, syntax, match and form options of 'regexp --help' apply too.");
+    sub->footer(info.shape == Shape::FileSpec
+                    ? "Quote wildcards ('*.txt', not *.txt): regexp matches them itself, also in\n"
+                      "subdirectories with -r, where the shell would expand them in the current\n"
+                      "directory only. The expression, syntax, match and form options of\n"
+                      "'regexp --help' apply too."
+                    : "The expression, syntax, match and form options of 'regexp --help' apply too.");
     const Command command = info.command;
     sub->parse_complete_callback([&s, command] { s.command = command; });
     AddShapeArguments(*sub, info.shape, s);
@@ -197,7 +206,9 @@ std::optional<std::string> Take(std::vector<std::string>& queue, std::size_t& ne
 
 std::size_t MaxInputs(Command command) {
   switch (command) {
-    case Command::Scan: return static_cast<std::size_t>(-1);
+    case Command::Scan:
+    case Command::GrepFiles:
+    case Command::FindFiles: return static_cast<std::size_t>(-1);
     case Command::Info: return 0;
     default: return 1;
   }

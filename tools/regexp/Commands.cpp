@@ -104,7 +104,7 @@ int RunCommand(const Settings& s) {
   switch (s.command) {
     case Command::Info: return ShowInfo(re);
     case Command::GrepFiles:
-    case Command::FindFiles: return RunFileCommand(s, re, reporter);
+    case Command::FindFiles: return RunFileCommand(s, args, re, reporter);
     default: return RunSubjectCommand(s, args, re, reporter);
   }
 }
