@@ -98,6 +98,10 @@ class Reader {
  private:
   void SetSyntax(GrepSyntax syntax);
   void SetDirectories(const std::string& value);
+  bool ApplyShort(char letter, const std::string& value);
+  void ApplyLong(std::string_view name, const std::string& value);
+  void SetColor(const std::string& value);
+  void ExcludeFrom(const std::string& file);
   void AddPatterns(const std::string& text, bool fromFile);
 
   GrepSettings& s_;
@@ -141,44 +145,52 @@ void Reader::Digit(char c, bool continuesNumber) {
 }
 
 void Reader::Apply(const OptionSpec& spec, const std::string& v) {
-  const std::string_view name = spec.longName ? spec.longName : "";
-  switch (spec.shortName) {
-    case 'E': return SetSyntax(GrepSyntax::Extended);
-    case 'F': return SetSyntax(GrepSyntax::Fixed);
-    case 'G': return SetSyntax(GrepSyntax::Basic);
-    case 'P': return SetSyntax(GrepSyntax::Perl);
-    case 'e': return AddPatterns(v, false);
-    case 'f': return AddPatterns(ReadInput(v), true);
-    case 'i': case 'y': s_.ignoreCase = true; return;
-    case 'w': s_.wordRegexp = true; return;
-    case 'x': s_.lineRegexp = true; return;
-    case 's': s_.noMessages = true; return;
-    case 'v': s_.invert = true; return;
-    case 'm': s_.maxCount = ParseCount(v, "invalid max count"); return;
-    case 'b': s_.byteOffset = true; return;
-    case 'n': s_.lineNumber = true; return;
-    case 'H': s_.withFilename = true; return;
-    case 'h': s_.withFilename = false; return;
-    case 'o': s_.onlyMatching = true; return;
-    case 'q': s_.quiet = true; return;
-    case 'a': s_.binaryFiles = BinaryFiles::Text; return;
-    case 'I': s_.binaryFiles = BinaryFiles::WithoutMatch; return;
-    case 'd': return SetDirectories(v);
+  if (!ApplyShort(spec.shortName, v)) ApplyLong(spec.longName, v);
+}
+
+// The options with a letter; false for the others.
+bool Reader::ApplyShort(char letter, const std::string& v) {
+  switch (letter) {
+    case 'E': SetSyntax(GrepSyntax::Extended); break;
+    case 'F': SetSyntax(GrepSyntax::Fixed); break;
+    case 'G': SetSyntax(GrepSyntax::Basic); break;
+    case 'P': SetSyntax(GrepSyntax::Perl); break;
+    case 'e': AddPatterns(v, false); break;
+    case 'f': AddPatterns(ReadInput(v), true); break;
+    case 'i': case 'y': s_.ignoreCase = true; break;
+    case 'w': s_.wordRegexp = true; break;
+    case 'x': s_.lineRegexp = true; break;
+    case 's': s_.noMessages = true; break;
+    case 'v': s_.invert = true; break;
+    case 'm': s_.maxCount = ParseCount(v, "invalid max count"); break;
+    case 'b': s_.byteOffset = true; break;
+    case 'n': s_.lineNumber = true; break;
+    case 'H': s_.withFilename = true; break;
+    case 'h': s_.withFilename = false; break;
+    case 'o': s_.onlyMatching = true; break;
+    case 'q': s_.quiet = true; break;
+    case 'a': s_.binaryFiles = BinaryFiles::Text; break;
+    case 'I': s_.binaryFiles = BinaryFiles::WithoutMatch; break;
+    case 'd': SetDirectories(v); break;
     case 'D':
       s_.devices = Choice(v, {"read", "skip"}, {Devices::Read, Devices::Skip}, "unknown devices method");
-      return;
-    case 'r': s_.directories = Directories::Recurse; s_.dereferenceRecursive = false; return;
-    case 'R': s_.directories = Directories::Recurse; s_.dereferenceRecursive = true; return;
-    case 'L': s_.listFiles = ListFiles::NonMatching; return;
-    case 'l': s_.listFiles = ListFiles::Matching; return;
-    case 'c': s_.count = true; return;
-    case 'T': s_.initialTab = true; return;
-    case 'Z': s_.nullAfterName = true; return;
-    case 'B': s_.before = ContextLength(v); return;
-    case 'A': s_.after = ContextLength(v); return;
-    case 'C': s_.before = s_.after = ContextLength(v); return;
-    default: break;
+      break;
+    case 'r': s_.directories = Directories::Recurse; s_.dereferenceRecursive = false; break;
+    case 'R': s_.directories = Directories::Recurse; s_.dereferenceRecursive = true; break;
+    case 'L': s_.listFiles = ListFiles::NonMatching; break;
+    case 'l': s_.listFiles = ListFiles::Matching; break;
+    case 'c': s_.count = true; break;
+    case 'T': s_.initialTab = true; break;
+    case 'Z': s_.nullAfterName = true; break;
+    case 'B': s_.before = ContextLength(v); break;
+    case 'A': s_.after = ContextLength(v); break;
+    case 'C': s_.before = s_.after = ContextLength(v); break;
+    default: return false;
   }
+  return true;
+}
+
+void Reader::ApplyLong(std::string_view name, const std::string& v) {
   if (name == "no-ignore-case") s_.ignoreCase = false;
   if (name == "line-buffered") s_.lineBuffered = true;
   if (name == "label") s_.label = v;
@@ -190,25 +202,31 @@ void Reader::Apply(const OptionSpec& spec, const std::string& v) {
   if (name == "include") s_.filters.push_back({NameFilter::Kind::Include, v});
   if (name == "exclude") s_.filters.push_back({NameFilter::Kind::Exclude, v});
   if (name == "exclude-dir") s_.filters.push_back({NameFilter::Kind::ExcludeDir, v});
-  if (name == "exclude-from") {
-    const std::string globs = ReadInput(v);
-    for (std::size_t at = 0; at < globs.size();) {
-      const std::size_t lf = std::min(globs.find('\n', at), globs.size());
-      if (lf > at) s_.filters.push_back({NameFilter::Kind::Exclude, globs.substr(at, lf - at)});
-      at = lf + 1;
-    }
-  }
+  if (name == "exclude-from") ExcludeFrom(v);
   if (name == "group-separator") s_.groupSeparator = v;
   if (name == "no-group-separator") s_.groupSeparator.reset();
   if (name == "json") s_.json = true;
   if (name == "help") help = true;
   if (name == "version") version = true;
-  if (name == "color" || name == "colour") {
-    const std::string when = spec.arg == Arg::Optional && v.empty() ? "auto" : v;
-    s_.color = Choice(when, {"always", "yes", "force", "never", "no", "none", "auto", "tty", "if-tty"},
-                      {ColorWhen::Always, ColorWhen::Always, ColorWhen::Always, ColorWhen::Never, ColorWhen::Never,
-                       ColorWhen::Never, ColorWhen::Auto, ColorWhen::Auto, ColorWhen::Auto},
-                      ("invalid argument '" + when + "' for '--color'").c_str());
+  if (name == "color" || name == "colour") SetColor(v);
+}
+
+// --color without a value means auto.
+void Reader::SetColor(const std::string& v) {
+  const std::string when = v.empty() ? "auto" : v;
+  s_.color = Choice(when, {"always", "yes", "force", "never", "no", "none", "auto", "tty", "if-tty"},
+                    {ColorWhen::Always, ColorWhen::Always, ColorWhen::Always, ColorWhen::Never, ColorWhen::Never,
+                     ColorWhen::Never, ColorWhen::Auto, ColorWhen::Auto, ColorWhen::Auto},
+                    ("invalid argument '" + when + "' for '--color'").c_str());
+}
+
+// One glob per line of FILE.
+void Reader::ExcludeFrom(const std::string& file) {
+  const std::string globs = ReadInput(file);
+  for (std::size_t at = 0; at < globs.size();) {
+    const std::size_t lf = std::min(globs.find('\n', at), globs.size());
+    if (lf > at) s_.filters.push_back({NameFilter::Kind::Exclude, globs.substr(at, lf - at)});
+    at = lf + 1;
   }
 }
 
