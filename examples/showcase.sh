@@ -31,8 +31,10 @@ step() {
 
 step 0 "search: the first match, its parts and its line" \
   "regexp search '<(\\w+)@(\\w+)\\.uk>' contacts.txt"
-step 0 "grep: every match with its line number, case-insensitively" \
-  "regexp grep -i 'turing|hopper' contacts.txt"
+step 0 "grep: the matching lines with their numbers, as GNU grep prints them" \
+  "regexp grep -n -i -E 'turing|hopper' contacts.txt"
+step 0 "scan: the component's grep, every match with its line number" \
+  "regexp scan -i 'turing|hopper' contacts.txt"
 step 0 "merge: rewrite every date with the format syntax" \
   "regexp merge '(\\d{4})-(\\d{2})-(\\d{2})' '\$3.\$2.\$1' contacts.txt"
 step 0 "merge -o: keep only the expansions" \

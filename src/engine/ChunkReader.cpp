@@ -25,6 +25,7 @@ void ChunkReader::Start(int fd, std::uint64_t size, std::size_t window) {
   sizeKnown_ = size > 0;
   remaining_ = size;
   eof_ = false;
+  error_ = 0;
   done_ = false;
   first_ = true;
   filled_ = consumed_ = 0;
@@ -89,6 +90,7 @@ void ChunkReader::Fill() {
     const ssize_t n = ::read(fd_, data_ + filled_, want);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      if (n < 0) error_ = errno;
       eof_ = true;
       break;
     }

@@ -63,6 +63,8 @@ class ChunkReader {
   bool Widen(Chunk& chunk);
 
   std::size_t Capacity() const { return capacity_; }
+  // errno of a read that failed since Start (the data then ended there), or 0.
+  int Error() const { return error_; }
 
  private:
   void Allocate(std::size_t capacity);
@@ -82,6 +84,7 @@ class ChunkReader {
   std::uint64_t remaining_ = 0;  // bytes still expected when the size is known
   bool sizeKnown_ = false;
   bool eof_ = false;
+  int error_ = 0;
   bool done_ = true;
   bool first_ = true;
   std::size_t filled_ = 0;    // valid bytes at data_

@@ -107,23 +107,23 @@ TEST_F(Cli, SearchMatchAndMatchAllPrintPartsAndLines) {
   EXPECT_EQ(Run({"matchall", "-e", "[a-z ]+", "--text", "one two three"}).out.substr(0, 21), "match: one two three\n");
 }
 
-TEST_F(Cli, GrepPrintsEveryMatchWithLineNumbers) {
+TEST_F(Cli, ScanPrintsEveryMatchWithLineNumbers) {
   tree.Write("s.txt", text);
   tree.Write("t.txt", "abc\n\nab\n");
-  Result r = Run({"grep", "-i", "ab+c", "s.txt"});
+  Result r = Run({"scan", "-i", "ab+c", "s.txt"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "2:ABBBc\n3:abbc\n");
-  EXPECT_EQ(Run({"grep", "b"}, text).out, "3:b\n3:b\n");
-  EXPECT_EQ(Run({"grep", "-c", "b", "-"}, text).out, "2\n");
-  EXPECT_EQ(Run({"grep", "ab", "s.txt", "t.txt"}).out, "s.txt:3:ab\nt.txt:1:ab\nt.txt:3:ab\n");
-  EXPECT_EQ(Run({"grep", "-c", "ab", "s.txt", "t.txt"}).out, "s.txt:1\nt.txt:2\n");
+  EXPECT_EQ(Run({"scan", "b"}, text).out, "3:b\n3:b\n");
+  EXPECT_EQ(Run({"scan", "-c", "b", "-"}, text).out, "2\n");
+  EXPECT_EQ(Run({"scan", "ab", "s.txt", "t.txt"}).out, "s.txt:3:ab\nt.txt:1:ab\nt.txt:3:ab\n");
+  EXPECT_EQ(Run({"scan", "-c", "ab", "s.txt", "t.txt"}).out, "s.txt:1\nt.txt:2\n");
   // Empty matches are counted but, as with grep -o, not printed.
-  r = Run({"grep", "x*", "--text", "ab"});
+  r = Run({"scan", "x*", "--text", "ab"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(Run({"grep", "zz", "s.txt"}).status, 1);
+  EXPECT_EQ(Run({"scan", "zz", "s.txt"}).status, 1);
   // A file that cannot be read is reported; the others are still searched.
-  r = Run({"grep", "ab", "t.txt", "missing.txt"});
+  r = Run({"scan", "ab", "t.txt", "missing.txt"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "t.txt:1:ab\nt.txt:3:ab\n");
   EXPECT_EQ(r.err, "regexp: missing.txt: No such file or directory\n");
@@ -147,9 +147,9 @@ TEST_F(Cli, MergeAndFormatUseTheFormatSyntax) {
 }
 
 TEST_F(Cli, SyntaxAndMatchOptionsReachTheComponent) {
-  EXPECT_EQ(Run({"grep", "-G", "a\\{2\\}", "--text", "aaa"}).out, "1:aa\n");
-  EXPECT_EQ(Run({"grep", "-E", "a{2}", "--text", "a{2}aa"}).out, "1:aa\n");
-  EXPECT_EQ(Run({"grep", "-F", "a.c", "--text", "abc a.c"}).out, "1:a.c\n");
+  EXPECT_EQ(Run({"scan", "-G", "a\\{2\\}", "--text", "aaa"}).out, "1:aa\n");
+  EXPECT_EQ(Run({"scan", "-E", "a{2}", "--text", "a{2}aa"}).out, "1:aa\n");
+  EXPECT_EQ(Run({"scan", "-F", "a.c", "--text", "abc a.c"}).out, "1:a.c\n");
   EXPECT_EQ(Run({"search", "--not-bol", "^a", "--text", "abc"}).status, 1);
   EXPECT_EQ(Run({"search", "--not-dot-newline", "a.b", "--text", "a\nb"}).status, 1);
   EXPECT_EQ(Run({"search", "a.b", "--text", "a\nb"}).status, 0);
@@ -258,11 +258,28 @@ TEST_F(Cli, FilesThatCannotBeOpenedAreReportedWithStatusTwo) {
   EXPECT_GT(failures, 0);
 }
 
+TEST_F(Cli, FileSearchesTakeSeveralSpecsAndDirectories) {
+  tree.Write("a.txt", "foo\n");
+  tree.Write("sub/b.txt", "foo\n");
+  tree.Write("sub/deeper/c.txt", "foo\n");
+  EXPECT_EQ(Run({"grepfiles", "-r", "foo", "."}).out, "./a.txt:0:foo\n./sub/b.txt:0:foo\n./sub/deeper/c.txt:0:foo\n");
+  EXPECT_EQ(Run({"grepfiles", "foo", "sub"}).out, "sub/b.txt:0:foo\n");
+  // What the shell expands arrives as several names.
+  EXPECT_EQ(Run({"findfiles", "foo", "sub/b.txt", "a.txt"}).out, "sub/b.txt\na.txt\n");
+  EXPECT_EQ(Run({"findfiles", "-c", "-r", "foo", "sub", "a.txt"}).out, "3\n");
+  // A bad one is reported and the others are still searched.
+  const Result r = Run({"grepfiles", "-l", "foo", "none/*", "a.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "a.txt\n");
+  EXPECT_EQ(r.err, "regexp: none/: No such file or directory\n");
+  EXPECT_NE(Run({"findfiles", "--help"}).out.find("Quote wildcards"), std::string::npos);
+}
+
 TEST_F(Cli, BadInputIsOneLineAndStatusTwo) {
   tree.Write("s.txt", text);
   Result r = Run({"search", "(ab", "s.txt"});
   ExpectError(r, "Unmatched");
-  ExpectError(Run({"grep", "-G", "a\\{2", "s.txt"}), "invalid expression 'a\\{2'");
+  ExpectError(Run({"scan", "-G", "a\\{2", "s.txt"}), "invalid expression 'a\\{2'");
   r = Run({"info", "(ab"});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("\nerror: Unmatched"), std::string::npos) << r.out;
@@ -277,14 +294,14 @@ TEST_F(Cli, BadInputIsOneLineAndStatusTwo) {
   // Backtracking beyond Boost's limit is an exception from the engine.
   const std::string run(40, 'a');
   ExpectError(Run({"search", "(a*)*b", "--text", run}), "complexity");
-  ExpectError(Run({"grep", "(a*)*b"}, run), "complexity");
+  ExpectError(Run({"scan", "(a*)*b"}, run), "complexity");
   EXPECT_EQ(Run({"--help"}).status, 0);
   EXPECT_EQ(Run({"grepfiles", "--help"}).status, 0);
 }
 
 TEST_F(Cli, SubjectEndsAtTheFirstNulWithAWarning) {
   tree.Write("bin.dat", std::string("abc\0abd\n", 8));
-  const Result r = Run({"grep", "ab.", "bin.dat"});
+  const Result r = Run({"scan", "ab.", "bin.dat"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "1:abc\n");
   EXPECT_NE(r.err.find("warning: bin.dat: NUL byte at offset 3"), std::string::npos) << r.err;
@@ -297,9 +314,9 @@ TEST_F(Cli, FormFilesSaveAndLoadTheComponent) {
   EXPECT_EQ(Run({"info", "--form", "f.form"}).out, info);
   // The form's subject is used when no FILE or --text is given.
   EXPECT_EQ(Run({"search", "--form", "f.form"}).out, r.out);
-  EXPECT_EQ(Run({"grep", "--form", "f.form", "-"}, "ab\nabbc\n").out, "2:abbc\n");
-  EXPECT_EQ(Run({"grep", "--form", "f.form", "-e", "b+"}, "ab\n").out, "1:B\n");
-  EXPECT_EQ(Run({"grep", "--form", "f.form", "-e", "b+", "-"}, "ab\n").out, "1:b\n");
+  EXPECT_EQ(Run({"scan", "--form", "f.form", "-"}, "ab\nabbc\n").out, "2:abbc\n");
+  EXPECT_EQ(Run({"scan", "--form", "f.form", "-e", "b+"}, "ab\n").out, "1:B\n");
+  EXPECT_EQ(Run({"scan", "--form", "f.form", "-e", "b+", "-"}, "ab\n").out, "1:b\n");
   tree.Write("bad.form", "object X: RegularExpression\n  Expression = 'unterminated\nend\n");
   ExpectError(Run({"search", "--form", "bad.form"}), "bad.form:2:");
   ExpectError(Run({"search", "--form", "none.form"}), "none.form");
@@ -324,6 +341,78 @@ TEST_F(Cli, MessagesQuoteOnlyTheStartOfLongInput) {
     EXPECT_LT(r.err.size(), 400u) << args[0] << ": " << r.err.substr(0, 400);
     EXPECT_NE(r.err.find("xxxxxxxx\u2026"), std::string::npos) << args[0] << ": " << r.err.substr(0, 400);
   }
+}
+
+// The side-by-side test compares regexp grep with GNU grep; these cover
+// what GNU grep has no counterpart for or what that test cannot arrange.
+TEST_F(Cli, GrepReportsAFailingFileAndSearchesTheOthers) {
+  tree.Write("runaway.txt", std::string(40, 'a') + "\n");
+  tree.Write("ok.txt", "b\n");
+  const Result r = Run({"grep", "-E", "(a*)*b", "runaway.txt", "ok.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "ok.txt:b\n");
+  EXPECT_EQ(r.err.rfind("regexp: runaway.txt: ", 0), 0u) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  // -q found a line: that settles it, whatever else failed.
+  EXPECT_EQ(Run({"grep", "-q", "-E", "(a*)*b", "runaway.txt", "ok.txt"}).status, 0);
+}
+
+TEST_F(Cli, GrepReadsGnuOptionSyntaxAndTheNormalSyntax) {
+  tree.Write("s.txt", "x 12 y\nab\n-v\n");
+  EXPECT_EQ(Run({"grep", "-P", "\\d+(?= y)", "-o", "s.txt"}).out, "12\n");
+  EXPECT_EQ(Run({"grep", "-P", "-e", "(?<=a)b", "-e", "^x", "-n", "s.txt"}).out, "1:x 12 y\n2:ab\n");
+  EXPECT_EQ(Run({"grep", "--", "-v", "s.txt"}).out, "-v\n");
+  EXPECT_EQ(Run({"grep", "ab", "s.txt", "-c"}).out, "1\n");
+  EXPECT_EQ(Run({"grep", "-ch", "AB", "--ignore-case", "s.txt"}).out, "1\n");
+  const Result help = Run({"grep", "--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* option : {"--extended-regexp", "--only-matching", "--exclude-dir=GLOB", "--json", "-NUM"})
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  EXPECT_NE(Run({"--help"}).out.find("scan"), std::string::npos);
+  ExpectError(Run({"-i", "grep", "x", "s.txt"}), "after the word grep");
+}
+
+TEST_F(Cli, GrepJsonGivesEachMatchWithGroupsAndOffsets) {
+  tree.Write("s.txt", "skip\nx 12 y 34\n");
+  const Result r = Run({"grep", "--json", "-E", "([0-9])([0-9])|(z)", "s.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "{\"type\":\"begin\",\"data\":{\"path\":{\"text\":\"s.txt\"}}}\n"
+            "{\"type\":\"match\",\"data\":{\"path\":{\"text\":\"s.txt\"},\"lines\":{\"text\":\"x 12 y 34\\n\"},"
+            "\"line_number\":2,\"absolute_offset\":5,\"submatches\":["
+            "{\"match\":{\"text\":\"12\"},\"start\":2,\"end\":4,\"groups\":[{\"match\":{\"text\":\"1\"},\"start\":2,"
+            "\"end\":3},{\"match\":{\"text\":\"2\"},\"start\":3,\"end\":4},null]},"
+            "{\"match\":{\"text\":\"34\"},\"start\":7,\"end\":9,\"groups\":[{\"match\":{\"text\":\"3\"},\"start\":7,"
+            "\"end\":8},{\"match\":{\"text\":\"4\"},\"start\":8,\"end\":9},null]}]}}\n"
+            "{\"type\":\"end\",\"data\":{\"path\":{\"text\":\"s.txt\"},\"binary\":false,"
+            "\"stats\":{\"matched_lines\":1,\"matches\":2}}}\n"
+            "{\"type\":\"summary\",\"data\":{\"stats\":{\"searches\":1,\"searches_with_match\":1,"
+            "\"matched_lines\":1,\"matches\":2}}}\n");
+  // Text that is not UTF-8 is given as base64 bytes; quotes and controls are escaped.
+  tree.Write("b.txt", "\xff\"\t\x01\n");
+  EXPECT_NE(Run({"grep", "--json", "-F", "\"", "b.txt"}).out.find("\"lines\":{\"bytes\":\"/yIJAQo=\"}"),
+            std::string::npos);
+  tree.Write("u.txt", "\"\t\x01\n");
+  EXPECT_NE(Run({"grep", "--json", "-F", "\"", "u.txt"}).out.find("\"lines\":{\"text\":\"\\\"\\t\\u0001\\n\"}"),
+            std::string::npos);
+}
+
+TEST_F(Cli, GrepStopsQuietlyWhenTheReaderGoesAway) {
+  std::string many;
+  for (int i = 0; i < 200000; ++i) many += "line " + std::to_string(i) + "\n";
+  tree.Write("many.txt", many);
+  // With SIGPIPE ignored the write fails with EPIPE instead of killing the tool.
+  const std::string command = "trap '' PIPE; '" + std::string(RC_REGEXP_TOOL) +
+                              "' grep line many.txt 2>.err | head -n 1 >/dev/null; cat .err";
+  const Result r = Run({"--version"});
+  ASSERT_EQ(r.status, 0);
+  FILE* shell = ::popen(("cd '" + tree.Root().string() + "' && " + command).c_str(), "r");
+  ASSERT_NE(shell, nullptr);
+  char buffer[256];
+  std::string err;
+  while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, shell)) err.append(buffer, n);
+  ::pclose(shell);
+  EXPECT_EQ(err, "");
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ const MatchFlag kMatchFlags[] = {
 };
 
 // What a subcommand takes besides the common options.
-enum class Shape { Subject, SubjectFiles, Formatted, FileSpec, ExpressionOnly };
+// OwnParser: the subcommand reads its own arguments (grep); listed for help.
+enum class Shape { Subject, SubjectFiles, Formatted, FileSpec, ExpressionOnly, OwnParser };
 
 struct CommandInfo {
   const char* name;
@@ -45,7 +46,10 @@ const CommandInfo kCommands[] = {
     {"search", Command::Search, Shape::Subject, "Find the first match anywhere; print its parts and line"},
     {"match", Command::Match, Shape::Subject, "Match at the start of the subject; print its parts and line"},
     {"matchall", Command::MatchAll, Shape::Subject, "Match the whole subject; print its parts and line"},
-    {"grep", Command::Grep, Shape::SubjectFiles, "Print every match with its line number, like grep -n -o"},
+    {"grep", Command::LineGrep, Shape::OwnParser,
+     "Print the lines that match, as GNU grep does (options: regexp grep --help)"},
+    {"scan", Command::Scan, Shape::SubjectFiles,
+     "The component's grep over the whole subject: every match (which may span lines) with its line number"},
     {"merge", Command::Merge, Shape::Formatted, "Replace every match by FORMAT, writing the result"},
     {"format", Command::Format, Shape::Formatted, "Expand FORMAT against the first match"},
     {"grepfiles", Command::GrepFiles, Shape::FileSpec, "Print FILE:OFFSET:MATCH for every match in the files"},
@@ -72,6 +76,7 @@ void AddFilesPositional(CLI::App& sub, Settings& s) {
 }
 
 void AddShapeArguments(CLI::App& sub, Shape shape, Settings& s) {
+  if (shape == Shape::OwnParser) return;
   AddPositional(sub, "EXPRESSION", "the regular expression (left out with -e or --form)", s);
   if (shape == Shape::Formatted) {
     AddPositional(sub, "FORMAT", "the format string (left out with --format-string or --form)", s);
@@ -84,7 +89,11 @@ void AddShapeArguments(CLI::App& sub, Shape shape, Settings& s) {
   if (shape == Shape::Subject || shape == Shape::SubjectFiles || shape == Shape::Formatted)
     sub.add_option("--text", s.text, "use STRING as the subject instead of a file")->type_name("STRING");
   if (shape == Shape::FileSpec) {
-    AddPositional(sub, "FILESPEC", "files to search, e.g. 'src/*.cpp' (quote it from the shell)", s);
+    sub.add_option_function<std::vector<std::string>>(
+           "FILESPEC",
+           [&s](const std::vector<std::string>& v) { s.positionals.insert(s.positionals.end(), v.begin(), v.end()); },
+           "files to search: 'src/*.cpp', a file or a directory (all its files); several may be given")
+        ->type_name("");
     sub.add_flag("-r,--recursive", s.recurse, "search the subdirectories too");
     sub.add_option("-j,--workers", s.workers, "threads that search files: 0 (the default) one per core, 1 none")
         ->type_name("N");
@@ -92,7 +101,7 @@ void AddShapeArguments(CLI::App& sub, Shape shape, Settings& s) {
 }
 
 void AddCommandFlags(CLI::App& sub, Command command, Settings& s) {
-  if (command == Command::Grep) sub.add_flag("-c,--count", s.countOnly, "print only the number of matches");
+  if (command == Command::Scan) sub.add_flag("-c,--count", s.countOnly, "print only the number of matches");
   if (command == Command::GrepFiles)
     sub.add_flag("-c,--count", s.countOnly, "print only FILE:COUNT for each file with matches");
   if (command == Command::FindFiles) sub.add_flag("-c,--count", s.countOnly, "print only the number of files");
@@ -138,7 +147,12 @@ void AddCommands(CLI::App& app, Settings& s) {
   for (const CommandInfo& info : kCommands) {
     CLI::App* sub = app.add_subcommand(info.name, info.help);
     sub->fallthrough();
-    sub->footer("The expression, syntax, match and form options of 'regexp --help' apply too.");
+    sub->footer(info.shape == Shape::FileSpec
+                    ? "Quote wildcards ('*.txt', not *.txt): regexp matches them itself, also in\n"
+                      "subdirectories with -r, where the shell would expand them in the current\n"
+                      "directory only. The expression, syntax, match and form options of\n"
+                      "'regexp --help' apply too."
+                    : "The expression, syntax, match and form options of 'regexp --help' apply too.");
     const Command command = info.command;
     sub->parse_complete_callback([&s, command] { s.command = command; });
     AddShapeArguments(*sub, info.shape, s);
@@ -146,9 +160,27 @@ void AddCommands(CLI::App& app, Settings& s) {
   }
 }
 
+// Whether the subcommand is grep with options of the other subcommands in
+// front of it ("regexp -i grep x"), which grep's own parser never sees.
+bool GrepAfterOptions(int argc, char** argv) {
+  static const char* const kTakesValue[] = {"-e", "--expression", "--form", "--save-form"};
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "grep") return true;
+    if (arg.empty() || arg[0] != '-' || arg == "--") return false;
+    for (const char* option : kTakesValue)
+      if (arg == option) ++i;
+  }
+  return false;
+}
+
 }  // namespace
 
 int ParseCommandLine(int argc, char** argv, Settings& settings) {
+  if (GrepAfterOptions(argc, argv)) {
+    std::fprintf(stderr, "regexp: the options of grep go after the word grep (see regexp grep --help)\n");
+    return kTrouble;
+  }
   CLI::App app("Search, match, grep and merge text with the RegularExpression component.", "regexp");
   app.footer(kFooter);
   app.set_version_flag("--version", "regexp " RC_VERSION);
@@ -176,7 +208,9 @@ std::optional<std::string> Take(std::vector<std::string>& queue, std::size_t& ne
 
 std::size_t MaxInputs(Command command) {
   switch (command) {
-    case Command::Grep: return static_cast<std::size_t>(-1);
+    case Command::Scan:
+    case Command::GrepFiles:
+    case Command::FindFiles: return static_cast<std::size_t>(-1);
     case Command::Info: return 0;
     default: return 1;
   }

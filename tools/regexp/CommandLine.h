@@ -12,7 +12,10 @@ namespace RegexComponent::tool {
 
 using RE = RegularExpressionCustom;
 
-enum class Command { Search, Match, MatchAll, Grep, Merge, Format, GrepFiles, FindFiles, Info };
+// Scan is the component's own grep over the whole subject. LineGrep (the
+// `grep` subcommand) reads its own options (GrepOptions.h); it is listed
+// here for the help text only.
+enum class Command { Search, Match, MatchAll, Scan, Merge, Format, GrepFiles, FindFiles, Info, LineGrep };
 
 struct Settings {
   Command command = Command::Search;

@@ -90,7 +90,7 @@ int RunFormat(RegularExpressionCustom& re) {
 
 int RunSubjectCommand(const Settings& s, const Arguments& args, RegularExpressionCustom& re, Reporter& reporter) {
   CheckExpression(re);
-  if (s.command == Command::Grep) return RunGrep(s, args, re, reporter);
+  if (s.command == Command::Scan) return RunGrep(s, args, re, reporter);
   LoadSubject(s, args.inputs.empty() ? "" : args.inputs.front(), re);
   if (s.command == Command::Merge) return RunMerge(re);
   if (s.command == Command::Format) return RunFormat(re);
@@ -104,7 +104,7 @@ int RunCommand(const Settings& s) {
   switch (s.command) {
     case Command::Info: return ShowInfo(re);
     case Command::GrepFiles:
-    case Command::FindFiles: return RunFileCommand(s, re, reporter);
+    case Command::FindFiles: return RunFileCommand(s, args, re, reporter);
     default: return RunSubjectCommand(s, args, re, reporter);
   }
 }

@@ -20,8 +20,9 @@ void CheckExpression(RegularExpressionCustom& re);
 // search, match, matchall, grep, merge and format: the subject commands.
 int RunSubjectCommand(const Settings& settings, const Arguments& args, RegularExpressionCustom& re,
                       Reporter& reporter);
-// grepfiles and findfiles.
-int RunFileCommand(const Settings& settings, RegularExpressionCustom& re, Reporter& reporter);
+// grepfiles and findfiles over each FILESPEC in turn.
+int RunFileCommand(const Settings& settings, const Arguments& args, RegularExpressionCustom& re,
+                   Reporter& reporter);
 // info: prints what the component says about its expression and options.
 int ShowInfo(RegularExpressionCustom& re);
 

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "Commands.h"
 #include "ToolError.h"
@@ -44,10 +46,14 @@ void CheckPerlExpression(const std::string& expression, bool icase) {
   }
 }
 
-void PrepareFileSearch(RegularExpressionCustom& re) {
-  const std::string spec = re.FilesToMatch.Get().ToStdString();
-  if (spec.empty()) throw ToolError("no file specification given");
-  CheckFileSpec(spec, re.DirectoryRecursion);
+// A specification that names a directory stands for all the files in it.
+std::string SpecFor(const std::string& spec) {
+  struct stat info {};
+  if (spec.empty() || spec.back() == '/' || ::stat(spec.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return spec;
+  return spec + "/";
+}
+
+void PrepareExpression(RegularExpressionCustom& re) {
   const RE::OptionsSet options = re.ExpressionOptions;
   if (!options.Contains(RE::Normal))
     std::fprintf(stderr, "regexp: warning: file searches read the expression in Perl syntax, not Basic or Extended\n");
@@ -57,36 +63,61 @@ void PrepareFileSearch(RegularExpressionCustom& re) {
   CheckPerlExpression(re.Expression.Get().ToStdString(), options.Contains(RE::CaseInsensitive));
 }
 
-int RunGrepFiles(const Settings& s, RegularExpressionCustom& re, Reporter& reporter) {
+// One specification's walk; returns its count of matches or files.
+std::uint64_t RunOneSpec(const Settings& s, RegularExpressionCustom& re, Reporter& reporter) {
+  if (s.command == Command::FindFiles) {
+    if (!s.countOnly) re.OnFindFiles = Bind(&reporter, &Reporter::FoundFile);
+    return re.FindFiles();
+  }
   if (s.filesOnly) {
     re.OnFindFiles = Bind(&reporter, &Reporter::FoundFile);
-    return re.FindFiles() > 0 ? kFound : kNotFound;
+    return re.FindFiles();
   }
   re.OnGreppingFiles = s.countOnly ? Bind(&reporter, &Reporter::CountedFile) : Bind(&reporter, &Reporter::GreppedFile);
   const std::uint32_t count = re.GrepFiles();
   reporter.FlushFileCount();
-  return count > 0 ? kFound : kNotFound;
+  return count;
 }
 
-int RunFindFiles(const Settings& s, RegularExpressionCustom& re, Reporter& reporter) {
-  if (!s.countOnly) re.OnFindFiles = Bind(&reporter, &Reporter::FoundFile);
-  const std::uint32_t count = re.FindFiles();
-  if (s.countOnly) WriteLine(std::to_string(count));
-  return count > 0 ? kFound : kNotFound;
+// Walks each specification in turn. One that cannot be walked is reported
+// and the others still are.
+bool RunSpecs(const Settings& s, const std::vector<std::string>& specs, RegularExpressionCustom& re,
+              Reporter& reporter, std::uint64_t& total) {
+  bool trouble = false;
+  for (const std::string& given : specs) {
+    const std::string spec = SpecFor(given);
+    try {
+      CheckFileSpec(spec, re.DirectoryRecursion);
+    } catch (const ToolError& e) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "regexp: %s\n", e.what());
+      trouble = true;
+      continue;
+    }
+    re.FilesToMatch = spec;
+    total += RunOneSpec(s, re, reporter);
+  }
+  return trouble;
 }
 
 }  // namespace
 
-int RunFileCommand(const Settings& s, RegularExpressionCustom& re, Reporter& reporter) {
+int RunFileCommand(const Settings& s, const Arguments& args, RegularExpressionCustom& re, Reporter& reporter) {
   CheckExpression(re);
-  PrepareFileSearch(re);
+  PrepareExpression(re);
+  std::vector<std::string> specs = args.inputs;
+  if (specs.empty()) specs.push_back(re.FilesToMatch.Get().ToStdString());
+  if (specs.size() == 1 && specs.front().empty()) throw ToolError("no file specification given");
   re.OnFileError = Bind(&reporter, &Reporter::FileError);
   // The handlers print in the order the events come, which workers keep.
   RE::FileSearchWorkers = s.workers;
-  const int status = s.command == Command::GrepFiles ? RunGrepFiles(s, re, reporter) : RunFindFiles(s, re, reporter);
+  std::uint64_t total = 0;
+  const bool badSpec = RunSpecs(s, specs, re, reporter, total);
+  if (s.command == Command::FindFiles && s.countOnly) WriteLine(std::to_string(total));
   // As in grep: what was found is printed, and the status says that some
   // of the files could not be searched.
-  return reporter.HadFileErrors() ? kTrouble : status;
+  if (badSpec || reporter.HadFileErrors()) return kTrouble;
+  return total > 0 ? kFound : kNotFound;
 }
 
 }  // namespace RegexComponent::tool

@@ -8,6 +8,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "GrepCommand.h"
 #include "ToolError.h"
 
 using namespace RegexComponent::tool;
@@ -23,9 +24,10 @@ int Report(const char* message) {
 // Everything the commands or the engine throw ends here as one line on
 // stderr: the tool's own errors, the engine's (an expression too complex
 // to match, for one) and running out of memory.
-int RunReported(const Settings& settings) {
+template <typename Run>
+int RunReported(Run run) {
   try {
-    return RunCommand(settings);
+    return run();
   } catch (const ToolError& e) {
     return Report(e.what());
   } catch (const std::bad_alloc&) {
@@ -45,7 +47,9 @@ int FlushOutput(int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // grep reads its command line as GNU grep does, not through CLI11.
+  if (argc > 1 && std::strcmp(argv[1], "grep") == 0) return RunReported([&] { return RunGrepCommand(argc, argv, 2); });
   Settings settings;
   if (const int status = ParseCommandLine(argc, argv, settings); status >= 0) return status;
-  return FlushOutput(RunReported(settings));
+  return FlushOutput(RunReported([&] { return RunCommand(settings); }));
 }

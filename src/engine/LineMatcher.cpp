@@ -1,0 +1,136 @@
+#include "engine/LineMatcher.h"
+
+#include <string_view>
+
+#include "engine/FlagWords.h"
+#include "engine/MatchFlags.h"
+#include "engine/SyntaxTranslator.h"
+
+namespace RegexComponent::engine {
+
+namespace {
+
+namespace bc = boost::regex_constants;
+
+// `^` and `$` only at the subject's ends: Boost otherwise also takes a
+// carriage return or form feed inside the line for a line break.
+const bc::match_flag_type kLineFlags = ToBoostMatchFlags(0) | bc::match_single_line;
+
+boost::regex Compile(std::uint32_t word, std::string_view text) {
+  const TranslatedExpression translated = TranslateExpression(word, text);
+  return boost::regex(translated.pattern, translated.flags);
+}
+
+// An empty pattern matches the empty string in every syntax, though the
+// POSIX grammars reject an empty expression.
+boost::regex CompileOne(std::uint32_t word, std::string_view text) {
+  if (text.empty()) return boost::regex("", bc::perl);
+  return Compile(word, text);
+}
+
+bool HasBackReference(std::string_view text) {
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '\\') continue;
+    if (text[i + 1] >= '1' && text[i + 1] <= '9') return true;
+    ++i;
+  }
+  return false;
+}
+
+bool Longer(const boost::cmatch& a, const boost::cmatch& b) { return a.length(0) > b.length(0); }
+
+}  // namespace
+
+bool IsWordByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+LineMatcher::LineMatcher(const std::vector<std::string>& patterns, std::uint32_t syntaxWord, LineFit fit)
+    : fit_(fit) {
+  const bool literal = (syntaxWord & syntax::Literals) != 0;
+  std::string joined;
+  std::size_t joinedCount = 0;
+  for (const std::string& pattern : patterns) {
+    // Each pattern is compiled alone first, so that one with an unbalanced
+    // group cannot pair up with its neighbour once they are joined.
+    boost::regex alone = CompileOne(syntaxWord, pattern);
+    if (!literal && (pattern.empty() || HasBackReference(pattern))) {
+      expressions_.push_back(std::move(alone));
+      continue;
+    }
+    if (joinedCount++ > 0) joined += '\n';
+    joined += pattern;
+  }
+  if (joinedCount == 1 && !literal) expressions_.push_back(CompileOne(syntaxWord, joined));
+  if (joinedCount > 1 || (joinedCount == 1 && literal))
+    expressions_.push_back(Compile(syntaxWord | syntax::NewlineAsAlternation, joined));
+}
+
+bool LineMatcher::Matches(const char* begin, const char* end) const {
+  for (const boost::regex& expression : expressions_) {
+    if (fit_ == LineFit::WholeLine && boost::regex_match(begin, end, expression, kLineFlags)) return true;
+    // Any match will do: the first found is enough to select the line.
+    if (fit_ == LineFit::Anywhere &&
+        boost::regex_search(begin, end, expression, kLineFlags | bc::match_any))
+      return true;
+  }
+  if (fit_ != LineFit::Word) return false;
+  boost::cmatch results;
+  return Find(begin, end, begin, results);
+}
+
+bool LineMatcher::Find(const char* begin, const char* end, const char* from, boost::cmatch& results) const {
+  boost::cmatch candidate;
+  bool found = false;
+  for (const boost::regex& expression : expressions_) {
+    if (!FindWith(expression, begin, end, from, candidate)) continue;
+    const bool better = !found || candidate[0].first < results[0].first ||
+                        (candidate[0].first == results[0].first && Longer(candidate, results));
+    if (better) results.swap(candidate);
+    found = true;
+  }
+  return found;
+}
+
+bool LineMatcher::FindWith(const boost::regex& expression, const char* begin, const char* end, const char* from,
+                           boost::cmatch& results) const {
+  switch (fit_) {
+    case LineFit::WholeLine:
+      return from == begin && boost::regex_match(begin, end, results, expression, kLineFlags);
+    case LineFit::Word:
+      return FindWord(expression, begin, end, from, results);
+    default:
+      return boost::regex_search(from, end, results, expression, kLineFlags, begin);
+  }
+}
+
+// A match counts as a word when no word byte touches it on either side.
+// One that does is tried shorter at the same start (the longest match that
+// ends earlier), and when no shorter non-empty match is left, the search
+// goes on from the next start.
+bool LineMatcher::FindWord(const boost::regex& expression, const char* begin, const char* end, const char* from,
+                           boost::cmatch& results) const {
+  const auto bounded = [&](const char* first, const char* last) {
+    return (first == begin || !IsWordByte(first[-1])) && (last == end || !IsWordByte(*last));
+  };
+  // The shorter match may not use the line's end as its own.
+  const bc::match_flag_type shorter = kLineFlags | bc::match_continuous | bc::match_not_eol | bc::match_not_eob;
+  for (const char* start = from; start <= end;) {
+    if (!boost::regex_search(start, end, results, expression, kLineFlags, begin)) return false;
+    const char* first = results[0].first;
+    const char* last = results[0].second;
+    for (;;) {
+      if (bounded(first, last)) return true;
+      boost::cmatch shorterMatch;
+      if (last == first || !boost::regex_search(first, last - 1, shorterMatch, expression, shorter, begin) ||
+          shorterMatch.length(0) == 0)
+        break;
+      last = shorterMatch[0].second;
+      results.swap(shorterMatch);
+    }
+    start = first + 1;
+  }
+  return false;
+}
+
+}  // namespace RegexComponent::engine

@@ -1,0 +1,62 @@
+// Matching one line at a time, the way grep selects lines.
+//
+// External interface: LineFit, LineMatcher (construction from patterns and
+// the component's syntax-flag word, Matches, Find).
+//
+// A line is the text between two line terminators, without them: nothing a
+// pattern matches can reach into the next line, `^` and `$` match only at
+// the line's two ends and `\b`, `\<`, `\>` see the line's first and last
+// bytes as next to a non-word.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <boost/regex.hpp>
+
+namespace RegexComponent::engine {
+
+// Where a match must lie for its line to count.
+enum class LineFit {
+  Anywhere,
+  // Bounded on both sides by the line's ends or non-word bytes (word bytes:
+  // ASCII letters, digits, '_'). A match that is not is shortened, and then
+  // looked for further on, before the line is given up (grep -w).
+  Word,
+  // Spanning the whole line (grep -x).
+  WholeLine,
+};
+
+class LineMatcher {
+ public:
+  // `patterns` are alternatives; a line matches when any of them does. Each
+  // is read under `syntaxWord` (the component's syntax-flag word). Patterns
+  // that hold a back-reference are compiled one by one, so that its number
+  // counts the groups of its own pattern; the others are compiled together.
+  // An empty pattern matches the empty string. Throws boost::regex_error
+  // for a pattern that does not compile.
+  LineMatcher(const std::vector<std::string>& patterns, std::uint32_t syntaxWord, LineFit fit);
+
+  // Whether some pattern matches in [begin, end) under the fit.
+  bool Matches(const char* begin, const char* end) const;
+
+  // The leftmost match starting at or after `from` in the line [begin, end),
+  // the longest among the patterns' matches that start there. `results`
+  // holds the winning pattern's groups (index 0: the whole match).
+  bool Find(const char* begin, const char* end, const char* from, boost::cmatch& results) const;
+
+ private:
+  bool FindWith(const boost::regex& expression, const char* begin, const char* end, const char* from,
+                boost::cmatch& results) const;
+  bool FindWord(const boost::regex& expression, const char* begin, const char* end, const char* from,
+                boost::cmatch& results) const;
+
+  std::vector<boost::regex> expressions_;
+  LineFit fit_;
+};
+
+// Whether `c` is a word byte for LineFit::Word: an ASCII letter or digit or '_'.
+bool IsWordByte(char c);
+
+}  // namespace RegexComponent::engine

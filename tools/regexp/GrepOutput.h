@@ -1,0 +1,92 @@
+// What `regexp grep` prints for the lines of one file after another: lines
+// with their prefixes, context and group separators, -o parts, colours,
+// counts and file names, in grep's formats.
+//
+// External interface: GrepSink, GrepPrinter.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "GrepOptions.h"
+#include "GrepWriter.h"
+#include "engine/LineMatcher.h"
+#include "engine/LineSearch.h"
+
+namespace RegexComponent::tool {
+
+// A line sink that also hears where each file begins and ends.
+class GrepSink : public engine::LineSink {
+ public:
+  // Whether unselected lines are needed (for context).
+  virtual bool NeedsEveryLine() const = 0;
+  // Starts a file: `name` as printed, `showName` for the prefix, and the
+  // width of numbers under -T.
+  virtual void Begin(const std::string& name, bool showName, int offsetWidth) = 0;
+  // Ends the file; returns the number of selected lines.
+  virtual std::uint64_t End() = 0;
+
+ protected:
+  ~GrepSink() = default;
+};
+
+class GrepPrinter final : public GrepSink {
+ public:
+  GrepPrinter(const GrepSettings& settings, const engine::LineMatcher& matcher, GrepWriter& out,
+              const GrepColors* colors);
+
+  bool NeedsEveryLine() const override { return before_ > 0 || after_ > 0; }
+  void Begin(const std::string& name, bool showName, int offsetWidth) override;
+  bool Line(const engine::LineView& line, bool selected) override;
+  bool Binary() override;
+  // Prints the file's count or name as asked, and the binary-file notice.
+  std::uint64_t End() override;
+
+ private:
+  struct HeldLine {
+    std::string text;
+    std::uint64_t number;
+    std::uint64_t offset;
+  };
+
+  bool TrailingContext(const engine::LineView& line);
+  void Hold(const engine::LineView& line);
+  void PrintHeld();
+  void PrintLine(const engine::LineView& line, char sep);
+  void Separator(std::uint64_t number);
+  void Head(std::uint64_t number, std::uint64_t offset, char sep, std::size_t length);
+  const char* Middle(const engine::LineView& line, const std::string& lineColor,
+                     const std::string& matchColor);
+  const char* Tail(const char* from, const char* end, const std::string& lineColor);
+  void PaintNumber(const std::string& sgr, std::uint64_t value);
+  void PaintSep(char sep);
+  void PaintName();
+  void Paint(const std::string& sgr, std::string_view text);
+
+  const GrepSettings& s_;
+  const engine::LineMatcher& matcher_;
+  GrepWriter& out_;
+  const GrepColors* colors_;  // null without --color
+  std::int64_t before_;
+  std::int64_t after_;
+  bool contextGiven_;
+  bool listing_;         // -c, -l, -L or -q: no lines are printed
+  bool doneOnMatch_;     // -l, -L or -q: the first selected line settles the file
+  bool anyOutput_ = false;
+
+  std::string name_;
+  bool showName_ = false;
+  int offsetWidth_ = 0;
+  std::uint64_t selected_ = 0;
+  std::uint64_t lastPrinted_ = 0;  // number of the last line printed, 0: none yet
+  std::int64_t afterLeft_ = 0;
+  bool maxReached_ = false;
+  bool quietFile_ = false;         // binary data: print no lines
+  bool stopFile_ = false;          // binary data: stop at the first selected line
+  bool binary_ = false;
+  std::uint64_t selectedBeforeBinary_ = 0;
+  std::deque<HeldLine> held_;      // up to before_ unselected lines
+};
+
+}  // namespace RegexComponent::tool

@@ -1,0 +1,202 @@
+#include "GrepWalk.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+
+namespace RegexComponent::tool {
+
+namespace {
+
+bool IsDevice(const struct stat& info) {
+  return S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
+}
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int Get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The names in a directory (without "." and ".."), sorted, each with the
+// type the listing gave (DT_UNKNOWN when it gave none).
+std::vector<std::pair<std::string, unsigned char>> ListDirectory(int fd, int& error) {
+  std::vector<std::pair<std::string, unsigned char>> names;
+  DIR* dir = ::fdopendir(::dup(fd));
+  if (!dir) {
+    error = errno;
+    return names;
+  }
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name, entry->d_type);
+    errno = 0;
+  }
+  error = errno;
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Command-line names match a glob by any suffix that starts after a '/',
+// so that "--exclude=*.o" also skips "dir/x.o".
+template <typename Test>
+bool AnySuffix(const std::string& name, Test test) {
+  if (test(name)) return true;
+  for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1))
+    if (slash + 1 < name.size() && name[slash + 1] != '/' && test(name.substr(slash + 1))) return true;
+  return false;
+}
+
+}  // namespace
+
+GrepWalk::GrepWalk(const GrepSettings& s, GrepFileHandler& handler) : s_(s), handler_(handler) {
+  bool sawFileFilter = false;
+  for (const NameFilter& filter : s.filters) {
+    filters_.push_back({filter.kind, engine::NamePattern(filter.glob)});
+    if (filter.kind == NameFilter::Kind::ExcludeDir || sawFileFilter) continue;
+    sawFileFilter = true;
+    firstIsInclude_ = filter.kind == NameFilter::Kind::Include;
+  }
+  namesInTree_ = s.withFilename.value_or(true);
+}
+
+void GrepWalk::Fail(const std::string& name, const std::string& message) {
+  trouble_ = true;
+  if (s_.noMessages) return;
+  std::fprintf(stderr, "regexp: %s: %s\n", name.c_str(), message.c_str());
+}
+
+// The last --include or --exclude that matches decides; when none does, a
+// file is searched unless the first of them was an --include.
+bool GrepWalk::Included(const std::string& name, bool commandLine) const {
+  bool included = !firstIsInclude_;
+  for (const Filter& filter : filters_) {
+    if (filter.kind == NameFilter::Kind::ExcludeDir) continue;
+    const auto test = [&](const std::string& n) { return filter.pattern.Matches(n); };
+    if (commandLine ? AnySuffix(name, test) : test(name)) included = filter.kind == NameFilter::Kind::Include;
+  }
+  return included;
+}
+
+bool GrepWalk::DirectoryExcluded(const std::string& name, bool commandLine) const {
+  for (const Filter& filter : filters_) {
+    if (filter.kind != NameFilter::Kind::ExcludeDir) continue;
+    const auto test = [&](const std::string& n) { return filter.pattern.Matches(n); };
+    if (commandLine ? AnySuffix(name, test) : test(name)) return true;
+  }
+  return false;
+}
+
+bool GrepWalk::Run() {
+  if (s_.files.empty()) {
+    if (s_.directories != Directories::Recurse) return Operand("-");
+    struct stat info {};
+    if (::stat(".", &info) != 0) {
+      Fail(".", std::strerror(errno));
+      return true;
+    }
+    return Directory(".", "", info);
+  }
+  for (const std::string& operand : s_.files)
+    if (!Operand(operand)) return false;
+  return true;
+}
+
+bool GrepWalk::Operand(const std::string& operand) {
+  const bool showName = s_.withFilename.value_or(s_.files.size() > 1);
+  struct stat info {};
+  if (operand == "-") {
+    if (::fstat(STDIN_FILENO, &info) != 0) info = {};
+    return handler_.Search(STDIN_FILENO, info, s_.label, showName);
+  }
+  if (::stat(operand.c_str(), &info) != 0) {
+    Fail(operand, std::strerror(errno));
+    return true;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    if (s_.directories == Directories::Skip) return true;
+    if (s_.directories == Directories::Read) {
+      Fail(operand, std::strerror(EISDIR));
+      return true;
+    }
+    if (DirectoryExcluded(operand, true)) return true;
+    // grep shows "dir/name" for "dir/" and "dir//" alike.
+    std::string shown = operand;
+    while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
+    return Directory(operand, shown, info);
+  }
+  if (!Included(operand, true)) return true;
+  if (IsDevice(info) && s_.devices == Devices::Skip) return true;
+  return File(AT_FDCWD, operand.c_str(), operand, showName, true);
+}
+
+// `shown` is how the directory's entries are named: "shown/name", or just
+// "name" for the working directory searched when no FILE was given.
+bool GrepWalk::Directory(const std::string& path, const std::string& shown, const struct stat& info) {
+  for (const DirId& id : ancestors_) {
+    if (id.dev != info.st_dev || id.ino != info.st_ino) continue;
+    if (!s_.noMessages) std::fprintf(stderr, "regexp: %s: warning: recursive directory loop\n", shown.c_str());
+    return true;
+  }
+  const Descriptor dir(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.Get() < 0) {
+    Fail(shown.empty() ? path : shown, std::strerror(errno));
+    return true;
+  }
+  int error = 0;
+  const auto names = ListDirectory(dir.Get(), error);
+  if (error != 0) Fail(shown.empty() ? path : shown, std::strerror(error));
+  ancestors_.push_back({info.st_dev, info.st_ino});
+  bool goOn = true;
+  for (const auto& [name, type] : names) {
+    const std::string childPath = path + "/" + name;
+    const std::string childShown = shown.empty() || shown == "/" ? shown + name : shown + "/" + name;
+    struct stat child {};
+    const bool link = type == DT_LNK || (type == DT_UNKNOWN && ::fstatat(dir.Get(), name.c_str(), &child, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(child.st_mode));
+    // -r leaves symbolic links met in the tree alone; -R follows them.
+    if (link && !s_.dereferenceRecursive) continue;
+    if (::fstatat(dir.Get(), name.c_str(), &child, 0) != 0) {
+      Fail(childShown, std::strerror(errno));
+      continue;
+    }
+    if (S_ISDIR(child.st_mode)) {
+      if (!DirectoryExcluded(name, false)) goOn = Directory(childPath, childShown, child);
+    } else if (Included(name, false) && (!IsDevice(child) || s_.devices == Devices::Read)) {
+      goOn = File(dir.Get(), name.c_str(), childShown, namesInTree_, false);
+    }
+    if (!goOn) break;
+  }
+  ancestors_.pop_back();
+  return goOn;
+}
+
+bool GrepWalk::File(int dirfd, const char* openName, const std::string& shown, bool showName, bool commandLine) {
+  const int follow = commandLine || s_.dereferenceRecursive ? 0 : O_NOFOLLOW;
+  const Descriptor fd(::openat(dirfd, openName, O_RDONLY | O_NOCTTY | O_CLOEXEC | follow));
+  struct stat info {};
+  if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0) {
+    Fail(shown, std::strerror(errno));
+    return true;
+  }
+  return handler_.Search(fd.Get(), info, shown, showName);
+}
+
+}  // namespace RegexComponent::tool

@@ -1,0 +1,67 @@
+// The files `regexp grep` searches: its operands, standard input, and with
+// -r/-R the trees under directories, filtered as grep filters them.
+//
+// External interface: GrepFileHandler, GrepWalk.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "GrepOptions.h"
+#include "engine/FileSpec.h"
+
+namespace RegexComponent::tool {
+
+class GrepFileHandler {
+ public:
+  // Searches the open file `fd` (closed by the walk afterwards). `name` is
+  // the name to print. Returns false to end the whole walk.
+  virtual bool Search(int fd, const struct stat& info, const std::string& name, bool showName) = 0;
+
+ protected:
+  ~GrepFileHandler() = default;
+};
+
+// Visits the operands in order, and the entries of each directory sorted by
+// name (byte order), files and subdirectories alike. Problems are reported
+// as "regexp: NAME: reason" (unless -s) and the walk goes on.
+class GrepWalk {
+ public:
+  GrepWalk(const GrepSettings& settings, GrepFileHandler& handler);
+
+  // Returns false when the handler ended the walk.
+  bool Run();
+  // Whether some file could not be searched.
+  bool Trouble() const { return trouble_; }
+  // Reports `name: message` as the walk does, and counts it as trouble.
+  void Fail(const std::string& name, const std::string& message);
+
+ private:
+  struct Filter {
+    NameFilter::Kind kind;
+    engine::NamePattern pattern;
+  };
+  struct DirId {
+    dev_t dev;
+    ino_t ino;
+  };
+
+  bool Operand(const std::string& operand);
+  bool Directory(const std::string& path, const std::string& shown, const struct stat& info);
+  bool Entry(int dirfd, const std::string& path, const std::string& shown, const char* name);
+  bool File(int dirfd, const char* openName, const std::string& shown, bool showName, bool commandLine);
+  bool Included(const std::string& name, bool commandLine) const;
+  bool DirectoryExcluded(const std::string& name, bool commandLine) const;
+
+  const GrepSettings& s_;
+  GrepFileHandler& handler_;
+  std::vector<Filter> filters_;
+  bool firstIsInclude_ = false;
+  bool namesInTree_;  // a single directory operand still shows names
+  std::vector<DirId> ancestors_;
+  bool trouble_ = false;
+};
+
+}  // namespace RegexComponent::tool
