@@ -64,26 +64,26 @@ LineMatcher::LineMatcher(const std::vector<std::string>& patterns, std::uint32_t
   if (joinedCount == 1 && !literal) expressions_.push_back(CompileOne(syntaxWord, joined));
   if (joinedCount > 1 || (joinedCount == 1 && literal))
     expressions_.push_back(Compile(syntaxWord | syntax::NewlineAsAlternation, joined));
+  for (const boost::regex& expression : expressions_) minimumLengths_.push_back(MatchGuard(expression).MinimumLength());
 }
 
 bool LineMatcher::Matches(const char* begin, const char* end) const {
-  for (const boost::regex& expression : expressions_) {
-    if (fit_ == LineFit::WholeLine && boost::regex_match(begin, end, expression, kLineFlags)) return true;
+  boost::cmatch results;
+  for (std::size_t i = 0; i < expressions_.size(); ++i) {
+    const MatchGuard guard = Guard(i);
+    if (fit_ == LineFit::WholeLine && guard.Match(begin, end, results, kLineFlags)) return true;
     // Any match will do: the first found is enough to select the line.
-    if (fit_ == LineFit::Anywhere &&
-        boost::regex_search(begin, end, expression, kLineFlags | bc::match_any))
-      return true;
+    if (fit_ == LineFit::Anywhere && guard.Search(begin, end, results, kLineFlags | bc::match_any)) return true;
   }
   if (fit_ != LineFit::Word) return false;
-  boost::cmatch results;
   return Find(begin, end, begin, results);
 }
 
 bool LineMatcher::Find(const char* begin, const char* end, const char* from, boost::cmatch& results) const {
   boost::cmatch candidate;
   bool found = false;
-  for (const boost::regex& expression : expressions_) {
-    if (!FindWith(expression, begin, end, from, candidate)) continue;
+  for (std::size_t i = 0; i < expressions_.size(); ++i) {
+    if (!FindWith(Guard(i), begin, end, from, candidate)) continue;
     const bool better = !found || candidate[0].first < results[0].first ||
                         (candidate[0].first == results[0].first && Longer(candidate, results));
     if (better) results.swap(candidate);
@@ -92,15 +92,15 @@ bool LineMatcher::Find(const char* begin, const char* end, const char* from, boo
   return found;
 }
 
-bool LineMatcher::FindWith(const boost::regex& expression, const char* begin, const char* end, const char* from,
+bool LineMatcher::FindWith(const MatchGuard& guard, const char* begin, const char* end, const char* from,
                            boost::cmatch& results) const {
   switch (fit_) {
     case LineFit::WholeLine:
-      return from == begin && boost::regex_match(begin, end, results, expression, kLineFlags);
+      return from == begin && guard.Match(begin, end, results, kLineFlags);
     case LineFit::Word:
-      return FindWord(expression, begin, end, from, results);
+      return FindWord(guard, begin, end, from, results);
     default:
-      return boost::regex_search(from, end, results, expression, kLineFlags, begin);
+      return guard.Search(from, end, results, kLineFlags, begin);
   }
 }
 
@@ -108,7 +108,7 @@ bool LineMatcher::FindWith(const boost::regex& expression, const char* begin, co
 // One that does is tried shorter at the same start (the longest match that
 // ends earlier), and when no shorter non-empty match is left, the search
 // goes on from the next start.
-bool LineMatcher::FindWord(const boost::regex& expression, const char* begin, const char* end, const char* from,
+bool LineMatcher::FindWord(const MatchGuard& guard, const char* begin, const char* end, const char* from,
                            boost::cmatch& results) const {
   const auto bounded = [&](const char* first, const char* last) {
     return (first == begin || !IsWordByte(first[-1])) && (last == end || !IsWordByte(*last));
@@ -116,13 +116,13 @@ bool LineMatcher::FindWord(const boost::regex& expression, const char* begin, co
   // The shorter match may not use the line's end as its own.
   const bc::match_flag_type shorter = kLineFlags | bc::match_continuous | bc::match_not_eol | bc::match_not_eob;
   for (const char* start = from; start <= end;) {
-    if (!boost::regex_search(start, end, results, expression, kLineFlags, begin)) return false;
+    if (!guard.Search(start, end, results, kLineFlags, begin)) return false;
     const char* first = results[0].first;
     const char* last = results[0].second;
     for (;;) {
       if (bounded(first, last)) return true;
       boost::cmatch shorterMatch;
-      if (last == first || !boost::regex_search(first, last - 1, shorterMatch, expression, shorter, begin) ||
+      if (last == first || !guard.Search(first, last - 1, shorterMatch, shorter, begin) ||
           shorterMatch.length(0) == 0)
         break;
       last = shorterMatch[0].second;

@@ -15,6 +15,8 @@
 
 #include <boost/regex.hpp>
 
+#include "engine/MatchGuard.h"
+
 namespace RegexComponent::engine {
 
 // Where a match must lie for its line to count.
@@ -47,12 +49,15 @@ class LineMatcher {
   bool Find(const char* begin, const char* end, const char* from, boost::cmatch& results) const;
 
  private:
-  bool FindWith(const boost::regex& expression, const char* begin, const char* end, const char* from,
+  // Every search goes through the match guard, as the component's do.
+  MatchGuard Guard(std::size_t i) const { return MatchGuard(expressions_[i], minimumLengths_[i]); }
+  bool FindWith(const MatchGuard& guard, const char* begin, const char* end, const char* from,
                 boost::cmatch& results) const;
-  bool FindWord(const boost::regex& expression, const char* begin, const char* end, const char* from,
+  bool FindWord(const MatchGuard& guard, const char* begin, const char* end, const char* from,
                 boost::cmatch& results) const;
 
   std::vector<boost::regex> expressions_;
+  std::vector<std::size_t> minimumLengths_;  // MatchGuard's, one per expression
   LineFit fit_;
 };
 

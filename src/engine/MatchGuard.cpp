@@ -272,6 +272,22 @@ bool MatchGuard::Search(const char* first, const char* last, boost::cmatch& m, b
   return found;
 }
 
+bool MatchGuard::Match(const char* first, const char* last, boost::cmatch& m, bc::match_flag_type flags) const {
+  if (static_cast<std::size_t>(last - first) < minimumLength_) {
+    if (!m.empty()) m = boost::cmatch();
+    return false;
+  }
+  if (!bounded_) return boost::regex_match(first, last, m, expression_, flags);
+  GuardResults results;
+  const bool found = boost::regex_match(first, last, results, expression_, flags);
+  if (found) {
+    CopyResults(results, m, expression_);
+  } else if (!m.empty()) {
+    m = boost::cmatch();
+  }
+  return found;
+}
+
 bool MatchGuard::ReachesEnd(const char* first, const char* last, bc::match_flag_type flags,
                             const char* base) const {
   EdgeIterator::Edge edge{last, false};

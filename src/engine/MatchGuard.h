@@ -47,6 +47,9 @@ class MatchGuard {
               boost::regex_constants::match_flag_type flags) const {
     return Search(first, last, m, flags, first);
   }
+  // As boost::regex_match(first, last, m, expression, flags).
+  bool Match(const char* first, const char* last, boost::cmatch& m,
+             boost::regex_constants::match_flag_type flags) const;
   // As boost::regex_grep(onMatch, first, last, expression, flags): calls
   // `onMatch` for each match until it returns false; returns the count.
   unsigned Grep(const OnMatch& onMatch, const char* first, const char* last,

@@ -432,9 +432,13 @@ std::string Alternatives(int count) {
 TEST_F(Cli, RunawayMatchesEndQuickly) {
   tree.Write("x.txt", std::string(100, 'x'));
   for (const std::string& expression : {Alternatives(1000), Alternatives(3000)}) {
-    for (const char* command : {"search", "match", "grep", "grepfiles"}) {
+    for (const char* command : {"search", "match", "scan", "grepfiles"}) {
       ExpectError(Run({command, "-e", expression, "x.txt"}), "complexity");
     }
+    // grep names the file it gave up on, as it does one it cannot read.
+    const Result r = Run({"grep", "-E", "-e", expression, "x.txt"});
+    ExpectError(r, "complexity");
+    EXPECT_EQ(r.err.rfind("regexp: x.txt: ", 0), 0u) << r.err;
     ExpectError(Run({"merge", "-e", expression, "--format-string", "<$&>", "x.txt"}), "complexity");
   }
   std::string stars;
@@ -442,10 +446,15 @@ TEST_F(Cli, RunawayMatchesEndQuickly) {
   tree.Write("a.txt", std::string(50, 'a'));
   ExpectError(Run({"search", "-e", stars + "b", "a.txt"}), "complexity");
   tree.Write("mega.txt", std::string(1 << 20, 'a'));
-  for (const char* command : {"search", "grep", "grepfiles", "findfiles"}) {
+  for (const char* command : {"search", "scan", "grepfiles", "findfiles"}) {
     const Result r = Run({command, "a{2147483647}", "mega.txt"});
     EXPECT_EQ(r.status, 1) << command << r.err;
     EXPECT_EQ(r.out, "") << command;
+  }
+  {
+    const Result r = Run({"grep", "-E", "a{2147483647}", "mega.txt"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "");
   }
 }
 
