@@ -330,11 +330,6 @@ bool FileWalker::SameDirectory(int fd, const Level& level) {
   return ::fstat(fd, &st) == 0 && st.st_dev == level.device && st.st_ino == level.inode;
 }
 
-// Reports are made when descriptors have run out, and UBSan's vptr check
-// tests the object's memory through a pipe: without a free descriptor it
-// reports a sound object as invalid. The sink is a reference we hold, so the
-// check is left out here.
-__attribute__((no_sanitize("vptr")))
 void FileWalker::Report(const std::string& path, int error, bool followed) {
   if (errors_ && !IsQuiet(error, followed)) errors_->OnWalkError(path.c_str(), error);
 }
