@@ -121,13 +121,15 @@ class Rewriter {
     if (c == '[') return BracketExpression();
     if (c == '\\') return Escape(groupOpen);
     if (c == '?' && groupOpen && rules_.grammar == Grammar::Perl) return PerlGroupHead();
-    if (FamilyOf(c) < 0) return Copy(1);
+    const int family = FamilyOf(c);
+    if (family < 0) return Copy(1);
     ++pos_;
-    OperatorChar(c, false, groupOpen);
+    OperatorChar(c, family, false, groupOpen);
   }
 
-  void OperatorChar(char c, bool escaped, bool groupOpen) {
-    const Spelling source = rules_.source[FamilyOf(c)];
+  // `family` is FamilyOf(c), which the callers have checked is an operator's.
+  void OperatorChar(char c, int family, bool escaped, bool groupOpen) {
+    const Spelling source = rules_.source[family];
     const bool isOperator = source == (escaped ? Spelling::Escaped : Spelling::Plain);
     // "(?" would start a perl extension instead of failing as a repeat of
     // nothing, so that repeat is spelled in a form perl also rejects.
@@ -144,9 +146,9 @@ class Rewriter {
   void Escape(bool groupOpen) {
     if (AtEnd(pos_ + 1)) return Copy(1);  // a trailing backslash stays an error
     const char d = text_[pos_ + 1];
-    if (FamilyOf(d) >= 0) {
+    if (const int family = FamilyOf(d); family >= 0) {
       pos_ += 2;
-      return OperatorChar(d, true, groupOpen);
+      return OperatorChar(d, family, true, groupOpen);
     }
     if (d >= '1' && d <= '9' && !rules_.backReferences) {
       // A one-character set cannot merge with what follows (as "{" "1" "}"
