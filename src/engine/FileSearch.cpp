@@ -15,13 +15,20 @@ bc::match_flag_type ChunkFlags(bc::match_flag_type flags, const Chunk& chunk) {
 // partial match when some way of matching from the start position runs into
 // the end of the text (Boost notes every failure there), that is when what
 // follows the text could change the result at that position.
+// Only the perl grammar with its extensions and escapes in sets reads
+// those parts so; for other grammars (the component's Basic, Extended,
+// Literals) there is no probe.
 boost::regex FileSearch::MakeProbe(const boost::regex& expression) {
+  const auto flags = expression.flags() & ~boost::regex::no_except;
+  constexpr auto kOtherGrammar = boost::regex::main_option_type | boost::regex::no_perl_ex |
+                                 boost::regex::no_escape_in_lists;
+  if ((flags & kOtherGrammar) != 0) return boost::regex();
   const std::string text = expression.str();
   // A trailing comment (free-spacing mode) or \Q quote would swallow the
   // closing parts; a line feed or \E ends them.
   for (const char* tail : {"", "\n", "\\E"}) {
     try {
-      boost::regex probe("(?:" + text + tail + ")[^\\s\\S]", expression.flags());
+      boost::regex probe("(?:" + text + tail + ")[^\\s\\S]", flags);
       if (!probe.empty()) return probe;
     } catch (const boost::regex_error&) {
     }
@@ -42,7 +49,9 @@ bool FileSearch::Settled(const boost::cmatch& match, const Chunk& chunk, bc::mat
     probeGuard_.emplace(probe_);
     probeReady_ = true;
   }
-  if (probe_.empty()) return match[0].second != chunk.end;
+  // Without a probe: settled when no way of matching there looked at the
+  // chunk's end, which more text could change.
+  if (probe_.empty()) return !guard_->ReachesEnd(match[0].first, chunk.end, flags, chunk.begin);
   return !probeGuard_->Search(match[0].first, chunk.end, probeResults_, flags | bc::match_partial | bc::match_continuous,
                               chunk.begin);
 }
@@ -90,6 +99,7 @@ class FileSearch::GrepVisitor final : public FileVisitor {
       if (outcome == Outcome::kStopped) return false;
       if (outcome == Outcome::kFileDone) break;
       if (!keep && searched.end != chunk.end) keep = searched.end;
+      if (sink_ && !sink_->OnChunkDone(chunk, keep ? keep : chunk.end)) return false;
     }
     return true;
   }

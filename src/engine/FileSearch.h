@@ -28,6 +28,12 @@ class MatchSink {
   // starts at file offset chunk.offset + (match[i].first - chunk.begin).
   // Returning false ends the search.
   virtual bool OnMatch(const char* path, const boost::cmatch& match, const Chunk& chunk) = 0;
+  // Called by Grep when it leaves `chunk` for the next chunk of the same
+  // file, which starts at `next` (inside `chunk` or at its end): the bytes
+  // before `next` are never handed out again. A sink that must see every
+  // byte in order (to count lines) reads [its last position, next) here.
+  // Returning false ends the search.
+  virtual bool OnChunkDone(const Chunk& /*chunk*/, const char* /*next*/) { return true; }
 
  protected:
   ~MatchSink() = default;
