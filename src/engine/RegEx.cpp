@@ -5,6 +5,7 @@
 #include <boost/regex.hpp>
 
 #include "engine/FileSpec.h"
+#include "engine/LineCounter.h"
 #include "engine/MatchFlags.h"
 #include "engine/ParallelFileSearch.h"
 
@@ -126,7 +127,7 @@ std::string RegEx::What(int i) const {
 unsigned RegEx::Position(int i) const {
   const engine::FileMatch* match = impl_->current;
   if (!match || i < 0 || !match->Matched(static_cast<std::size_t>(i))) return static_cast<unsigned>(-1);
-  return static_cast<unsigned>(match->Position(static_cast<std::size_t>(i)));
+  return engine::Saturate32(match->Position(static_cast<std::size_t>(i)));
 }
 
 }  // namespace RegexComponent

@@ -63,8 +63,9 @@ class RegEx {
   // sub-expression i (0 = the whole match), "" when it took no part, i is
   // out of range or no callback is running.
   std::string What(int i) const;
-  // Its byte offset from the start of the file, truncated to 32 bits;
-  // static_cast<unsigned>(-1) when What(i) would be "" for those reasons.
+  // Its byte offset from the start of the file; 0xFFFFFFFF when the offset
+  // does not fit 32 bits (never a wrapped value), and also when What(i)
+  // would be "" for those reasons.
   unsigned Position(int i) const;
 
  private:
