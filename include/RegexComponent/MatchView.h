@@ -141,5 +141,8 @@ class CallbackRef {
 
 // The callback of RegularExpressionCustom::ForEachMatch.
 using MatchCallback = CallbackRef<const MatchView&>;
+// The callback of RegularExpressionCustom::ForEachFileMatch: the name of the
+// file that holds the match (valid during the call only), and the match.
+using FileMatchCallback = CallbackRef<std::string_view, const MatchView&>;
 
 }  // namespace RegexComponent

@@ -120,6 +120,42 @@ class RegularExpressionCustom : public TComponent {
   std::uint64_t ForEachMatch(MatchCallback f);
   std::uint64_t ForEachMatch(MatchCallback f, std::stop_token stop);
 
+  // Walks FilesToMatch as GrepFiles does (the same files in the same order,
+  // the expression read as GrepFiles reads it, the same matches) and calls
+  // f with each file name and a view of each match, its offsets 64-bit from
+  // the file's start. Prefix() and Suffix() are empty: files are read in
+  // chunks, never whole. With `countLines` each view carries its 64-bit
+  // LineIndex and StartOfLine (one more pass over each file's bytes, and the
+  // walk runs on the calling thread); without, both are 0 and
+  // FileSearchWorkers applies as to GrepFiles. No event fires but
+  // OnFileError, which is called for what the walk cannot open, on the
+  // calling thread, without FileOperationLock. Neither CurrentPointer nor
+  // FileOperationLock is used, so several threads may walk at once (each
+  // component by one thread at a time; OnFileError handlers of concurrent
+  // walks may run concurrently). f returns false to stop, or nothing. A stop
+  // request ends the walk between matches (and, counting lines or with one
+  // worker, between chunks). Exceptions from f or the matcher pass out.
+  // Returns the number of matches handed to f; 0 for an empty or rejected
+  // expression or an empty FilesToMatch.
+  std::uint64_t ForEachFileMatch(FileMatchCallback f);
+  std::uint64_t ForEachFileMatch(FileMatchCallback f, bool countLines);
+  std::uint64_t ForEachFileMatch(FileMatchCallback f, bool countLines, std::stop_token stop);
+
+  // Searches what the open descriptor `fd` (not closed; standard input
+  // included) yields up to its end with the compiled expression and the
+  // match options, as Grep would search it as a subject, except that every
+  // byte is searched, NUL included. It reads in chunks, so memory stays
+  // about one chunk (4 MiB) plus the longest line or open match. Views have
+  // 64-bit offsets from the first byte read, LineIndex and StartOfLine (an
+  // empty input, like an empty subject, has no match);
+  // Prefix() and Suffix() are empty, and Format does not describe the
+  // match. f returns false to stop, or nothing; a stop request ends the
+  // search between matches and between chunks. A read error throws
+  // std::system_error after the matches before it. Returns the number of
+  // matches handed to f; 0, reading nothing, for an unusable expression.
+  std::uint64_t ForEachMatch(int fd, MatchCallback f);
+  std::uint64_t ForEachMatch(int fd, MatchCallback f, std::stop_token stop);
+
   // --- process-wide file-operation lock ------------------------------------
   // Creates the lock if it does not exist yet; safe to call from any thread.
   static TCriticalSection& CreateFileOperationLock();
@@ -148,6 +184,10 @@ class RegularExpressionCustom : public TComponent {
   // Every property the class declares, in declaration order; the published
   // subclasses choose theirs from this list.
   static const TPropList& DeclaredProperties();
+
+  // The stream search reading `chunkSize` bytes at a time (tests use tiny
+  // chunks to put every boundary everywhere).
+  std::uint64_t ForEachMatch(int fd, MatchCallback f, std::stop_token stop, std::size_t chunkSize);
 
   // The subject text shared by the component, the held results and a
   // running grep: it is never modified in place, so setting StringToMatch
