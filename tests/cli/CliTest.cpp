@@ -476,3 +476,17 @@ TEST_F(Cli, ShortestMatchesInLargeFilesSettleQuickly) {
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 39) << r.err;
   EXPECT_EQ(r.out.rfind("large.txt:0:xx\nlarge.txt:2:xx\n", 0), 0u) << r.out.substr(0, 100);
 }
+
+// scan reads standard input as a stream, every byte of it: matches after a
+// NUL byte are found, with their lines, and nothing is cut off.
+TEST_F(Cli, ScanSearchesStandardInputPastNulBytes) {
+  const std::string input("ab\0ab\nx\0ab\n", 12);
+  const Result r = Run({"scan", "ab"}, input);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "1:ab\n1:ab\n2:ab\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(Run({"scan", "-c", "x\\x00a", "-"}, input).out, "1\n");
+  // A named file is still the subject, which ends at its first NUL.
+  tree.Write("nul.txt", input);
+  EXPECT_EQ(Run({"scan", "-c", "ab", "nul.txt"}).out, "1\n");
+}

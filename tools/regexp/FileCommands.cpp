@@ -73,8 +73,12 @@ std::uint64_t RunOneSpec(const Settings& s, RegularExpressionCustom& re, Reporte
     re.OnFindFiles = Bind(&reporter, &Reporter::FoundFile);
     return re.FindFiles();
   }
-  re.OnGreppingFiles = s.countOnly ? Bind(&reporter, &Reporter::CountedFile) : Bind(&reporter, &Reporter::GreppedFile);
-  const std::uint32_t count = re.GrepFiles();
+  // The views carry true 64-bit offsets, where OnGreppingFiles' Positions
+  // stop at 0xFFFFFFFF; walk errors still reach OnFileError.
+  const std::uint64_t count = re.ForEachFileMatch([&](std::string_view file, const MatchView& v) {
+    if (s.countOnly) reporter.CountedFile(file);
+    else reporter.GreppedFileView(file, v);
+  });
   reporter.FlushFileCount();
   return count;
 }

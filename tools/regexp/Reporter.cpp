@@ -24,40 +24,51 @@ void WriteField(const char* name, std::string_view value) {
   WriteLine(value);
 }
 
+// The fields of a match, read through `group` for groups 1 to groups - 1.
+template <class Group>
+void WriteMatch(std::string_view match, std::uint64_t offset, std::uint64_t line, std::uint64_t lineStart,
+                std::size_t groups, Group group) {
+  WriteField("match", match);
+  WriteField("offset", std::to_string(offset));
+  WriteField("line", std::to_string(line));
+  WriteField("line start", std::to_string(lineStart));
+  for (std::size_t i = 1; i < groups; ++i) WriteField(("$" + std::to_string(i)).c_str(), group(i));
+}
+
 }  // namespace
 
 void Reporter::Matched(TObject*, const CPPStringArray& parts, unsigned line, unsigned lineStart) {
   if (parts.size() <= kTrailingParts) return;
   const std::size_t groups = parts.size() - kTrailingParts;
-  WriteField("match", parts[0]);
-  WriteField("offset", std::to_string(parts[groups + 1].size()));
-  WriteField("line", std::to_string(line));
-  WriteField("line start", std::to_string(lineStart));
-  for (std::size_t i = 1; i < groups; ++i) WriteField(("$" + std::to_string(i)).c_str(), parts[i]);
+  WriteMatch(parts[0], parts[groups + 1].size(), line, lineStart, groups,
+             [&](std::size_t i) { return std::string_view(parts[i]); });
+}
+
+void Reporter::MatchedView(const MatchView& v) {
+  WriteMatch(v.Str(0), v.Position(0), v.LineIndex(), v.StartOfLine(), v.Size(), [&](std::size_t i) { return v.Str(i); });
 }
 
 // Empty matches are not printed, as grep -o prints none.
-void Reporter::Grepped(TObject*, const CPPStringArray& parts, unsigned line, unsigned, bool&) {
-  if (parts.empty() || parts[0].empty()) return;
+void Reporter::GreppedView(const MatchView& v) {
+  if (v.Length(0) == 0) return;
   WriteOut(GrepPrefix);
-  WriteOut(std::to_string(line));
+  WriteOut(std::to_string(v.LineIndex()));
   std::fputc(':', stdout);
-  WriteLine(parts[0]);
+  WriteLine(v.Str(0));
 }
 
-void Reporter::GreppedFile(TObject*, AnsiString file, const CPPStringArray& parts, CPPUnsignedArray positions,
-                           bool&) {
-  if (parts.empty() || parts[0].empty() || positions.empty()) return;
-  WriteOut(file.View());
+void Reporter::GreppedFileView(std::string_view file, const MatchView& v) {
+  if (v.Length(0) == 0) return;
+  WriteOut(file);
   std::fputc(':', stdout);
-  WriteOut(std::to_string(positions[0]));
+  WriteOut(std::to_string(v.Position(0)));
   std::fputc(':', stdout);
-  WriteLine(parts[0]);
+  WriteLine(v.Str(0));
 }
 
-void Reporter::CountedFile(TObject*, AnsiString file, const CPPStringArray&, CPPUnsignedArray, bool&) {
-  if (fileCount_ > 0 && file.View() != countedFile_) FlushFileCount();
-  if (fileCount_ == 0) countedFile_ = file.ToStdString();
+void Reporter::CountedFile(std::string_view file) {
+  if (fileCount_ > 0 && file != countedFile_) FlushFileCount();
+  if (fileCount_ == 0) countedFile_ = file;
   ++fileCount_;
 }
 

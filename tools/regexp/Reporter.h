@@ -2,6 +2,7 @@
 // component reports, on standard output.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,16 +17,16 @@ class Reporter : public TComponent {
   // Put before each grep line, e.g. "file:" when several inputs are read.
   std::string GrepPrefix;
 
-  // OnSearching and OnMatching: the match, where it is and its parts.
+  // OnMatching: the match, where it is and its parts.
   void Matched(TObject* sender, const CPPStringArray& parts, unsigned line, unsigned lineStart);
-  // OnGrepping: "LINE:MATCH".
-  void Grepped(TObject* sender, const CPPStringArray& parts, unsigned line, unsigned lineStart, bool& bcontinue);
-  // OnGreppingFiles: "FILE:OFFSET:MATCH".
-  void GreppedFile(TObject* sender, AnsiString file, const CPPStringArray& parts, CPPUnsignedArray positions,
-                   bool& bcontinue);
-  // OnGreppingFiles with -c: counts per file; FlushFileCount prints the last.
-  void CountedFile(TObject* sender, AnsiString file, const CPPStringArray& parts, CPPUnsignedArray positions,
-                   bool& bcontinue);
+  // The same for a view of a match (search), with 64-bit values.
+  void MatchedView(const MatchView& view);
+  // A view of a subject or stream match: "LINE:MATCH".
+  void GreppedView(const MatchView& view);
+  // A view of a file match: "FILE:OFFSET:MATCH", the offset 64-bit.
+  void GreppedFileView(std::string_view file, const MatchView& view);
+  // With -c: counts matches per file; FlushFileCount prints the last.
+  void CountedFile(std::string_view file);
   void FlushFileCount();
   // OnFindFiles: the file name.
   void FoundFile(TObject* sender, AnsiString file, bool& bcontinue);
@@ -36,7 +37,7 @@ class Reporter : public TComponent {
  private:
   bool hadFileErrors_ = false;
   std::string countedFile_;
-  unsigned fileCount_ = 0;
+  std::uint64_t fileCount_ = 0;
 };
 
 // Plain output helpers shared by the commands.
