@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libboost-regex-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libcli11-dev clang libclang-rt-14-dev python3 dpkg-dev)
+          libbenchmark-dev libcli11-dev clang libclang-rt-14-dev python3 dpkg-dev time)
 
 missing=()
 for p in "${packages[@]}"; do
