@@ -211,7 +211,31 @@ std::uint64_t ForEachViews(RegularExpression& re) {
 class RawTreeGrep {
  public:
   std::uint64_t Run(const std::string& root, const boost::regex& re) {
-    std::uint64_t count = 0;
+    return Walk(root, re, [](const char*, const boost::cmatch&) { return std::uint64_t{0}; });
+  }
+
+  // ForEachFileMatch's work done by hand: each matched slot's text as a
+  // view and its offset from the file's start, summed.
+  std::uint64_t RunViews(const std::string& root, const boost::regex& re) {
+    return Walk(root, re, [](const char* text, const boost::cmatch& m) {
+      std::uint64_t sum = 0;
+      for (std::size_t i = 0; i < m.size(); ++i) {
+        const auto& s = m[static_cast<int>(i)];
+        if (!s.matched) continue;
+        const std::string_view view(s.first, static_cast<std::size_t>(s.second - s.first));
+        sum += view.size() + static_cast<std::uint64_t>(s.first - text);
+      }
+      return sum;
+    });
+  }
+
+ private:
+  static constexpr std::size_t kFailed = static_cast<std::size_t>(-1);
+
+  // The count of matches plus what `visit(text, match)` returns for each.
+  template <class Visit>
+  std::uint64_t Walk(const std::string& root, const boost::regex& re, Visit visit) {
+    std::uint64_t sum = 0;
     std::error_code ec;
     fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
@@ -219,13 +243,15 @@ class RawTreeGrep {
       const std::size_t size = ReadFile(it->path().c_str());
       if (size == kFailed) continue;
       const char* text = buffer_.get();
-      count += boost::regex_grep([](const boost::cmatch&) { return true; }, text, text + size, re, kRawFlags);
+      sum += boost::regex_grep(
+          [&](const boost::cmatch& m) {
+            sum += visit(text, m);
+            return true;
+          },
+          text, text + size, re, kRawFlags);
     }
-    return count;
+    return sum;
   }
-
- private:
-  static constexpr std::size_t kFailed = static_cast<std::size_t>(-1);
 
   std::size_t ReadFile(const char* path) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
@@ -577,6 +603,7 @@ void AddFormat() {
 }
 
 void AddFindFiles();
+void AddForEachFileMatch();
 
 void AddFiles() {
   const std::pair<const char*, const char*> expressions[] = {{"include", "#include <[a-z_]+\\.h>"},
@@ -598,6 +625,35 @@ void AddFiles() {
         1, settings.rounds);
   }
   if (Wanted("findfiles")) AddFindFiles();
+  if (Wanted("foreach_file_match")) AddForEachFileMatch();
+}
+
+// ForEachFileMatch with a callback that reads every matched slot's view and
+// offset, against the raw walk doing the same.
+void AddForEachFileMatch() {
+  const char* pattern = "#include <([a-z_]+)\\.h>";
+  std::shared_ptr<RegularExpression> re = MakeFileComponent(pattern);
+  auto raw = std::make_shared<boost::regex>(pattern, boost::regex::perl);
+  auto walker = std::make_shared<RawTreeGrep>();
+  const auto views = [re] {
+    std::uint64_t sum = 0;
+    const std::uint64_t count = re->ForEachFileMatch([&sum](std::string_view, const MatchView& v) {
+      for (std::size_t i = 0; i < v.Size(); ++i) {
+        if (v.Matched(i)) sum += v.Str(i).size() + v.Position(i);
+      }
+    });
+    return count + sum;
+  };
+  const std::uint64_t a = views(), b = walker->RunViews(settings.tree, *raw);
+  Check("foreach_file_match", a == b, "checksum " + std::to_string(a));
+  Add("foreach_file_match", "foreach_file_match", 1.1,
+      [views](benchmark::State& state) {
+        for (auto _ : state) benchmark::DoNotOptimize(views());
+      },
+      [raw, walker](benchmark::State& state) {
+        for (auto _ : state) benchmark::DoNotOptimize(walker->RunViews(settings.tree, *raw));
+      },
+      1, settings.rounds);
 }
 
 void AddFindFiles() {
