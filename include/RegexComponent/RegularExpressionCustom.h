@@ -12,14 +12,27 @@
 #include <string>
 #include <vector>
 
-#include <boost/regex.hpp>
-
 #include "RegexComponent/Framework/Classes.h"
 #include "RegexComponent/Framework/SyncObjs.h"
 #include "RegexComponent/Framework/System.h"
 #include "RegexComponent/MatchView.h"
 
+// The engine's match results, declared here so that this header needs no
+// Boost header; RegexComponent/EngineTypes.h brings in their definition
+// for a caller of GrepCallbackPredicate.
+namespace boost {
+template <class BidiIterator>
+struct sub_match;
+template <class BidiIterator, class Allocator>
+class match_results;
+}  // namespace boost
+
 namespace RegexComponent {
+
+namespace detail {
+// The component's private state, defined beside its units.
+struct ComponentState;
+}  // namespace detail
 
 // The file-search object GrepFiles hands to GrepFilesCallback; an internal
 // class whose header is not installed.
@@ -28,7 +41,7 @@ class RegEx;
 using CPPStringArray = std::vector<std::string>;
 using CPPUnsignedArray = std::vector<std::uint32_t>;
 // The engine's results of one match over the subject bytes.
-using reg_match = boost::match_results<const char*>;
+using reg_match = boost::match_results<const char*, std::allocator<boost::sub_match<const char*>>>;
 
 // LineIndex and StartOfLine are 32-bit: a value that does not fit (a line
 // past the 4 294 967 295th, or a line starting 4 GiB or more into the
@@ -149,42 +162,11 @@ class RegularExpressionCustom : public TComponent {
   // subclasses choose theirs from this list.
   static const TPropList& DeclaredProperties();
 
-  // The subject text shared by the component, the held results and a
-  // running grep: it is never modified in place, so setting StringToMatch
-  // replaces the pointer and earlier readers keep their text.
-  using SubjectText = std::shared_ptr<const std::string>;
-
-  // Results of the latest Match, Search or MatchAll, with the subject text
-  // they point into.
-  struct HeldMatch {
-    SubjectText Subject;
-    reg_match Results;
-  };
-
-  // Line bookkeeping of one Grep run: line feeds are counted once, between
-  // the previous position and the next match.
-  struct GrepLineCounter;
-
+  // The private state: texts, locale, compiled expression, held match and
+  // the bookkeeping of running operations (components/ComponentState.h).
+  const std::unique_ptr<detail::ComponentState> State;
   OptionsSet FExpressionOptions;
   MatchesSet FMatchOptions;
-  std::locale ExpressionLocale;
-  std::string FExpression;
-  SubjectText FStringToMatch;
-  std::string FFilesToMatch;
-  std::string FFormatString;
-  bool ExpressionParsed = false;
-  boost::regex CompiledExpression;
-  // The shortest match CompiledExpression can have, worked out once per
-  // compilation for the searches that run it.
-  std::size_t CompiledMinimumLength = 0;
-  std::unique_ptr<HeldMatch> LastMatch;
-  const reg_match* CurrentGrepMatch = nullptr;
-  std::int32_t FileSubexpressionLimit = 0;
-  // The limit of the walk now reporting events: a walk started from one of
-  // its handlers rewrites FileSubexpressionLimit, not this outer value.
-  std::int32_t WalkSubexpressionLimit = 0;
-  Closure<bool(const reg_match&)> GrepPredicate;
-  GrepLineCounter* ActiveGrepLines = nullptr;
 
  public:
   // --- properties (the published classes choose which they show) -----------
@@ -219,8 +201,6 @@ class RegularExpressionCustom : public TComponent {
  private:
   enum class MatchVariant { Anchored, Whole, Anywhere };
   bool RunOnce(MatchVariant variant);
-  bool SearchInto(reg_match& results, const char* begin, const char* end,
-                  boost::regex_constants::match_flag_type flags);
   template <class Callback>
   std::uint32_t RunFileWalk(bool handled, Callback walk);
 };
