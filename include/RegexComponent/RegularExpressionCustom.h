@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "RegexComponent/Export.h"
 #include "RegexComponent/Framework/Classes.h"
 #include "RegexComponent/Framework/SyncObjs.h"
 #include "RegexComponent/Framework/System.h"
@@ -58,7 +59,7 @@ using FindFilesEvent = Closure<void(TObject* Sender, AnsiString file, bool& bcon
 // with the errno value; the walk goes on with the next entry.
 using FileErrorEvent = Closure<void(TObject* Sender, AnsiString file, int error)>;
 
-class RegularExpressionCustom : public TComponent {
+class RC_API RegularExpressionCustom : public TComponent {
  public:
   // Each member of the two enums has one row, with its name and flag value,
   // in the library's member tables; a new member is added there too.
@@ -207,14 +208,14 @@ class RegularExpressionCustom : public TComponent {
 
 // Per-unit start-up and shut-down entries; they only count nested calls.
 namespace Regularexpressioncustom {
-void Initialization();
-void Finalization();
-int InitializationCount();
+RC_API void Initialization();
+RC_API void Finalization();
+RC_API int InitializationCount();
 }  // namespace Regularexpressioncustom
 
 template <>
-const TSetTypeInfo& TSetTypeInfoOf<RegularExpressionCustom::Options>();
+RC_API const TSetTypeInfo& TSetTypeInfoOf<RegularExpressionCustom::Options>();
 template <>
-const TSetTypeInfo& TSetTypeInfoOf<RegularExpressionCustom::Matches>();
+RC_API const TSetTypeInfo& TSetTypeInfoOf<RegularExpressionCustom::Matches>();
 
 }  // namespace RegexComponent
