@@ -12,8 +12,9 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "RegexComponents developers <regexcomponents@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
-# The run-time libraries come from dpkg-shlibdeps; the headers include Boost's,
-# so a program built against the package needs Boost.Regex's headers too.
+# The run-time libraries come from dpkg-shlibdeps. Boost.Regex's headers are
+# needed only by RegexComponent/EngineTypes.h, for callers of
+# GrepCallbackPredicate; as a development package it still depends on them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libboost-regex-dev (>= 1.74)")
 include(CPack)

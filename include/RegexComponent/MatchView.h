@@ -13,9 +13,11 @@
 #include <string_view>
 #include <type_traits>
 
+#include "RegexComponent/Export.h"
+
 namespace RegexComponent {
 
-class MatchView {
+class RC_API MatchView {
  public:
   // Where one slot lies in the searched input: its offset from the input's
   // first byte and its length.

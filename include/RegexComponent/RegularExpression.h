@@ -1,11 +1,12 @@
 // RegularExpression: the component with every property and event published.
 #pragma once
 
+#include "RegexComponent/Export.h"
 #include "RegexComponent/RegularExpressionCustom.h"
 
 namespace RegexComponent {
 
-class RegularExpression : public RegularExpressionCustom {
+class RC_API RegularExpression : public RegularExpressionCustom {
  public:
   explicit RegularExpression(TComponent* Owner);
   ~RegularExpression() override;
@@ -16,10 +17,10 @@ class RegularExpression : public RegularExpressionCustom {
 
 namespace Regularexpression {
 // Puts RegularExpression on the palette page "RegExp".
-void Register();
-void Initialization();
-void Finalization();
-int InitializationCount();
+RC_API void Register();
+RC_API void Initialization();
+RC_API void Finalization();
+RC_API int InitializationCount();
 }  // namespace Regularexpression
 
 }  // namespace RegexComponent

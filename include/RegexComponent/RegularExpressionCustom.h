@@ -12,14 +12,28 @@
 #include <string>
 #include <vector>
 
-#include <boost/regex.hpp>
-
+#include "RegexComponent/Export.h"
 #include "RegexComponent/Framework/Classes.h"
 #include "RegexComponent/Framework/SyncObjs.h"
 #include "RegexComponent/Framework/System.h"
 #include "RegexComponent/MatchView.h"
 
+// The engine's match results, declared here so that this header needs no
+// Boost header; RegexComponent/EngineTypes.h brings in their definition
+// for a caller of GrepCallbackPredicate.
+namespace boost {
+template <class BidiIterator>
+struct sub_match;
+template <class BidiIterator, class Allocator>
+class match_results;
+}  // namespace boost
+
 namespace RegexComponent {
+
+namespace detail {
+// The component's private state, defined beside its units.
+struct ComponentState;
+}  // namespace detail
 
 // The file-search object GrepFiles hands to GrepFilesCallback; an internal
 // class whose header is not installed.
@@ -28,7 +42,7 @@ class RegEx;
 using CPPStringArray = std::vector<std::string>;
 using CPPUnsignedArray = std::vector<std::uint32_t>;
 // The engine's results of one match over the subject bytes.
-using reg_match = boost::match_results<const char*>;
+using reg_match = boost::match_results<const char*, std::allocator<boost::sub_match<const char*>>>;
 
 // LineIndex and StartOfLine are 32-bit: a value that does not fit (a line
 // past the 4 294 967 295th, or a line starting 4 GiB or more into the
@@ -45,7 +59,7 @@ using FindFilesEvent = Closure<void(TObject* Sender, AnsiString file, bool& bcon
 // with the errno value; the walk goes on with the next entry.
 using FileErrorEvent = Closure<void(TObject* Sender, AnsiString file, int error)>;
 
-class RegularExpressionCustom : public TComponent {
+class RC_API RegularExpressionCustom : public TComponent {
  public:
   // Each member of the two enums has one row, with its name and flag value,
   // in the library's member tables; a new member is added there too.
@@ -189,42 +203,11 @@ class RegularExpressionCustom : public TComponent {
   // chunks to put every boundary everywhere).
   std::uint64_t ForEachMatch(int fd, MatchCallback f, std::stop_token stop, std::size_t chunkSize);
 
-  // The subject text shared by the component, the held results and a
-  // running grep: it is never modified in place, so setting StringToMatch
-  // replaces the pointer and earlier readers keep their text.
-  using SubjectText = std::shared_ptr<const std::string>;
-
-  // Results of the latest Match, Search or MatchAll, with the subject text
-  // they point into.
-  struct HeldMatch {
-    SubjectText Subject;
-    reg_match Results;
-  };
-
-  // Line bookkeeping of one Grep run: line feeds are counted once, between
-  // the previous position and the next match.
-  struct GrepLineCounter;
-
+  // The private state: texts, locale, compiled expression, held match and
+  // the bookkeeping of running operations (components/ComponentState.h).
+  const std::unique_ptr<detail::ComponentState> State;
   OptionsSet FExpressionOptions;
   MatchesSet FMatchOptions;
-  std::locale ExpressionLocale;
-  std::string FExpression;
-  SubjectText FStringToMatch;
-  std::string FFilesToMatch;
-  std::string FFormatString;
-  bool ExpressionParsed = false;
-  boost::regex CompiledExpression;
-  // The shortest match CompiledExpression can have, worked out once per
-  // compilation for the searches that run it.
-  std::size_t CompiledMinimumLength = 0;
-  std::unique_ptr<HeldMatch> LastMatch;
-  const reg_match* CurrentGrepMatch = nullptr;
-  std::int32_t FileSubexpressionLimit = 0;
-  // The limit of the walk now reporting events: a walk started from one of
-  // its handlers rewrites FileSubexpressionLimit, not this outer value.
-  std::int32_t WalkSubexpressionLimit = 0;
-  Closure<bool(const reg_match&)> GrepPredicate;
-  GrepLineCounter* ActiveGrepLines = nullptr;
 
  public:
   // --- properties (the published classes choose which they show) -----------
@@ -259,22 +242,20 @@ class RegularExpressionCustom : public TComponent {
  private:
   enum class MatchVariant { Anchored, Whole, Anywhere };
   bool RunOnce(MatchVariant variant);
-  bool SearchInto(reg_match& results, const char* begin, const char* end,
-                  boost::regex_constants::match_flag_type flags);
   template <class Callback>
   std::uint32_t RunFileWalk(bool handled, Callback walk);
 };
 
 // Per-unit start-up and shut-down entries; they only count nested calls.
 namespace Regularexpressioncustom {
-void Initialization();
-void Finalization();
-int InitializationCount();
+RC_API void Initialization();
+RC_API void Finalization();
+RC_API int InitializationCount();
 }  // namespace Regularexpressioncustom
 
 template <>
-const TSetTypeInfo& TSetTypeInfoOf<RegularExpressionCustom::Options>();
+RC_API const TSetTypeInfo& TSetTypeInfoOf<RegularExpressionCustom::Options>();
 template <>
-const TSetTypeInfo& TSetTypeInfoOf<RegularExpressionCustom::Matches>();
+RC_API const TSetTypeInfo& TSetTypeInfoOf<RegularExpressionCustom::Matches>();
 
 }  // namespace RegexComponent

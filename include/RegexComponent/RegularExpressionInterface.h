@@ -2,11 +2,12 @@
 // syntax options published; everything else stays reachable from code.
 #pragma once
 
+#include "RegexComponent/Export.h"
 #include "RegexComponent/RegularExpressionCustom.h"
 
 namespace RegexComponent {
 
-class RegularExpressionInterface : public RegularExpressionCustom {
+class RC_API RegularExpressionInterface : public RegularExpressionCustom {
  public:
   explicit RegularExpressionInterface(TComponent* Owner);
   ~RegularExpressionInterface() override;
@@ -17,10 +18,10 @@ class RegularExpressionInterface : public RegularExpressionCustom {
 
 namespace Regularexpressioninterface {
 // Puts RegularExpressionInterface on the palette page "RegExp".
-void Register();
-void Initialization();
-void Finalization();
-int InitializationCount();
+RC_API void Register();
+RC_API void Initialization();
+RC_API void Finalization();
+RC_API int InitializationCount();
 }  // namespace Regularexpressioninterface
 
 }  // namespace RegexComponent

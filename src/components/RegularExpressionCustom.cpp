@@ -7,18 +7,20 @@
 
 #include <mutex>
 
+#include "components/ComponentState.h"
+
 namespace RegexComponent {
 
 using RC = RegularExpressionCustom;
 
 TCriticalSection* RegularExpressionCustom::FileOperationLock = nullptr;
 
-namespace {
-
-const std::shared_ptr<const std::string>& EmptySubject() {
-  static const auto empty = std::make_shared<const std::string>();
+const detail::SubjectText& detail::EmptySubject() {
+  static const SubjectText empty = std::make_shared<const std::string>();
   return empty;
 }
+
+namespace {
 
 // The stored texts end at their first NUL byte, as the framework string
 // they come from is read as NUL-terminated text.
@@ -35,15 +37,15 @@ std::mutex& LockCreationMutex() {
 // Construction and destruction
 
 RegularExpressionCustom::RegularExpressionCustom(TComponent* Owner)
-    : TComponent(Owner), ExpressionLocale(std::locale()), FStringToMatch(EmptySubject()) {
+    : TComponent(Owner), State(std::make_unique<detail::ComponentState>()) {
   CreateFileOperationLock();
   FExpressionOptions << CharacterClasses << Intervals << BackReferences << NoLocaleSpecificCollation
                      << EscapeInCharacterSets << Normal;
   FMatchOptions << MatchDefault;
 }
 
-// Members are destroyed in reverse order of declaration: LastMatch, the
-// compiled expression, the texts, the locale, then the base.
+// The state's members are destroyed in reverse order of declaration:
+// LastMatch, the compiled expression, the texts, the locale; then the base.
 RegularExpressionCustom::~RegularExpressionCustom() = default;
 
 TCriticalSection& RegularExpressionCustom::CreateFileOperationLock() {
@@ -61,16 +63,16 @@ void RegularExpressionCustom::FreeFileOperationLock() {
 // ---------------------------------------------------------------------------
 // Texts
 
-AnsiString RC::GetExpression() const { return AnsiString(FExpression.c_str()); }
+AnsiString RC::GetExpression() const { return AnsiString(State->Expression.c_str()); }
 void RC::SetExpression(AnsiString value) {
-  FExpression = UpToNul(value);
-  ExpressionParsed = false;
+  State->Expression = UpToNul(value);
+  State->ExpressionParsed = false;
 }
 
-AnsiString RC::GetStringToMatch() const { return AnsiString(FStringToMatch->c_str()); }
+AnsiString RC::GetStringToMatch() const { return AnsiString(State->StringToMatch->c_str()); }
 void RC::SetStringToMatch(AnsiString value) {
   const char* text = value.c_str();
-  FStringToMatch = *text ? std::make_shared<const std::string>(text) : EmptySubject();
+  State->StringToMatch = *text ? std::make_shared<const std::string>(text) : detail::EmptySubject();
 }
 
 void RC::SetStringToMatch(std::string&& value) {
@@ -78,16 +80,17 @@ void RC::SetStringToMatch(std::string&& value) {
   // its buffer, and moving it into the shared subject moves that buffer.
   const std::size_t nul = value.find('\0');
   if (nul != std::string::npos) value.resize(nul);
-  FStringToMatch = value.empty() ? EmptySubject() : std::make_shared<const std::string>(std::move(value));
+  State->StringToMatch =
+      value.empty() ? detail::EmptySubject() : std::make_shared<const std::string>(std::move(value));
 }
 
 void RC::SetStringToMatch(const char* value) { SetStringToMatch(AnsiString(value)); }
 
-AnsiString RC::GetFilesToMatch() const { return AnsiString(FFilesToMatch.c_str()); }
-void RC::SetFilesToMatch(AnsiString value) { FFilesToMatch = UpToNul(value); }
+AnsiString RC::GetFilesToMatch() const { return AnsiString(State->FilesToMatch.c_str()); }
+void RC::SetFilesToMatch(AnsiString value) { State->FilesToMatch = UpToNul(value); }
 
-AnsiString RC::GetFormatString() const { return AnsiString(FFormatString.c_str()); }
-void RC::SetFormatString(AnsiString value) { FFormatString = UpToNul(value); }
+AnsiString RC::GetFormatString() const { return AnsiString(State->FormatString.c_str()); }
+void RC::SetFormatString(AnsiString value) { State->FormatString = UpToNul(value); }
 
 // ---------------------------------------------------------------------------
 // Unit start-up and shut-down

@@ -7,6 +7,7 @@
 // taking a descriptor, declared in RegularExpressionCustom.h.
 #include "RegexComponent/RegularExpressionCustom.h"
 
+#include "components/ComponentState.h"
 #include "engine/FileSpec.h"
 #include "engine/MatchFlags.h"
 #include "engine/ViewSearch.h"
@@ -39,19 +40,19 @@ std::uint64_t RC::ForEachFileMatch(FileMatchCallback f, bool countLines) {
 }
 
 std::uint64_t RC::ForEachFileMatch(FileMatchCallback f, bool countLines, std::stop_token stop) {
-  if (FExpression.empty() || FFilesToMatch.empty()) return 0;
+  if (State->Expression.empty() || State->FilesToMatch.empty()) return 0;
   // Read as GrepFiles' engine object reads it: Perl syntax, and of the
   // options only CaseInsensitive.
   boost::regex expression;
   try {
-    expression.assign(FExpression, boost::regex::normal |
+    expression.assign(State->Expression, boost::regex::normal |
                                        (FExpressionOptions.Contains(CaseInsensitive) ? boost::regex::icase : 0));
   } catch (const boost::regex_error&) {
     return 0;
   }
   const engine::ViewWalk how{FileSearchWorkers, countLines, std::move(stop)};
   ComponentErrors errors(*this);
-  return engine::GrepFileViews(expression, engine::ParseFileSpec(FFilesToMatch), DirectoryRecursion,
+  return engine::GrepFileViews(expression, engine::ParseFileSpec(State->FilesToMatch), DirectoryRecursion,
                                engine::ToBoostMatchFlags(GetMatchFlags()), how, f, &errors);
 }
 
@@ -64,7 +65,7 @@ std::uint64_t RC::ForEachMatch(int fd, MatchCallback f, std::stop_token stop) {
 std::uint64_t RC::ForEachMatch(int fd, MatchCallback f, std::stop_token stop, std::size_t chunkSize) {
   if (ParseExpression() != 0 || stop.stop_requested()) return 0;
   // The search keeps its own expression, so f may change the component.
-  const boost::regex expression = CompiledExpression;
+  const boost::regex expression = State->CompiledExpression;
   engine::FileSearch search(chunkSize);
   return engine::GrepStreamViews(search, expression, engine::ToBoostMatchFlags(GetMatchFlags()), fd, f,
                                  std::move(stop));

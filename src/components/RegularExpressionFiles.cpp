@@ -4,6 +4,7 @@
 // (CurrentPointer, under FileOperationLock).
 #include "RegexComponent/RegularExpressionCustom.h"
 
+#include "components/ComponentState.h"
 #include "components/ComponentSupport.h"
 #include "engine/RegEx.h"
 
@@ -19,11 +20,12 @@ std::atomic<unsigned> RegularExpressionCustom::FileSearchWorkers{1};
 // copy every match for a callback that returns at once.
 template <class Callback>
 std::uint32_t RC::RunFileWalk(bool handled, Callback walk) {
-  if (FExpression.empty() || FFilesToMatch.empty()) return 0;
+  detail::ComponentState& s = *State;
+  if (s.Expression.empty() || s.FilesToMatch.empty()) return 0;
   RegEx engine;
   try {
-    FileSubexpressionLimit = static_cast<std::int32_t>(
-        engine.SetExpression(FExpression.c_str(), FExpressionOptions.Contains(CaseInsensitive)));
+    s.FileSubexpressionLimit = static_cast<std::int32_t>(
+        engine.SetExpression(s.Expression.c_str(), FExpressionOptions.Contains(CaseInsensitive)));
   } catch (const boost::regex_error&) {
     return 0;
   }
@@ -31,12 +33,12 @@ std::uint32_t RC::RunFileWalk(bool handled, Callback walk) {
   const unsigned workers = FileSearchWorkers;
   engine.SetFileSearchWorkers(workers);
   const bool callback = handled || workers == 1;
-  const std::string files = FFilesToMatch;
+  const std::string files = s.FilesToMatch;
   TCriticalSectionGuard lock(CreateFileOperationLock());
   // A walk started from a handler of another walk hands CurrentPointer
   // back to the outer walk when it ends.
   detail::ScopedValue<RegularExpressionCustom*> current(CurrentPointer, this);
-  detail::ScopedValue<std::int32_t> limit(WalkSubexpressionLimit, FileSubexpressionLimit);
+  detail::ScopedValue<std::int32_t> limit(s.WalkSubexpressionLimit, s.FileSubexpressionLimit);
   return walk(engine, files.c_str(), DirectoryRecursion, flags, callback);
 }
 
@@ -61,7 +63,7 @@ bool RC::GrepFilesCallback(const char* file, const RegEx& expression) {
   if (!c || !c->OnGreppingFiles) return true;
   CPPStringArray parts;
   CPPUnsignedArray positions;
-  for (std::int32_t i = 0; i <= c->WalkSubexpressionLimit; ++i) {
+  for (std::int32_t i = 0; i <= c->State->WalkSubexpressionLimit; ++i) {
     positions.push_back(expression.Position(i));
     parts.push_back(expression.What(i));
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "RegexComponent/RegularExpressionCustom.h"
+#include "components/ComponentState.h"
 #include "components/ComponentSupport.h"
 #include "engine/LineCounter.h"
 #include "engine/MatchFlags.h"
@@ -57,11 +58,11 @@ std::uint64_t RegularExpressionCustom::ForEachMatch(MatchCallback f) { return Fo
 std::uint64_t RegularExpressionCustom::ForEachMatch(MatchCallback f, std::stop_token stop) {
   // As in Grep, the run keeps its own subject and compiled expression, so f
   // may set StringToMatch or Expression and run other operations.
-  const SubjectText subject = FStringToMatch;
+  const detail::SubjectText subject = State->StringToMatch;
   if (subject->empty()) return 0;
   if (ParseExpression() != 0 || stop.stop_requested()) return 0;
   const auto flags = engine::ToBoostMatchFlags(GetMatchFlags());
-  const boost::regex expression = CompiledExpression;
+  const boost::regex expression = State->CompiledExpression;
   SubjectViews views(*subject);
   // Counted here rather than taken from regex_grep: its count is 32-bit and
   // includes a match found after a stop request, which f never sees.
@@ -70,11 +71,11 @@ std::uint64_t RegularExpressionCustom::ForEachMatch(MatchCallback f, std::stop_t
     if (stop.stop_requested()) return false;
     ++delivered;
     const MatchView view = views.Describe(m);
-    detail::ScopedValue<const reg_match*> current(CurrentGrepMatch, &m);
+    detail::ScopedValue<const reg_match*> current(State->CurrentGrepMatch, &m);
     return f(view);
   };
   const char* begin = subject->data();
-  engine::MatchGuard(expression, CompiledMinimumLength).Grep(deliver, begin, begin + subject->size(), flags);
+  engine::MatchGuard(expression, State->CompiledMinimumLength).Grep(deliver, begin, begin + subject->size(), flags);
   return delivered;
 }
 

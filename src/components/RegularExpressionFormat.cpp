@@ -3,6 +3,7 @@
 // expansion).
 #include "RegexComponent/RegularExpressionCustom.h"
 
+#include "components/ComponentState.h"
 #include "engine/FormatExpander.h"
 #include "engine/MatchFlags.h"
 #include "engine/MergeEngine.h"
@@ -13,19 +14,18 @@ using RC = RegularExpressionCustom;
 
 void RC::Format(std::string& out) const {
   out.clear();
-  if (FFormatString.empty()) return;
-  const reg_match* source = CurrentGrepMatch;
-  if (!source && LastMatch) source = &LastMatch->Results;
+  if (State->FormatString.empty()) return;
+  const reg_match* source = State->CurrentMatch();
   if (!source) return;
   std::string text;
-  engine::ExpandFormat(FFormatString, *source, text);
+  engine::ExpandFormat(State->FormatString, *source, text);
   out = std::move(text);
 }
 
 void RC::Merge(std::string& out) {
   out.clear();
-  if (FFormatString.empty()) return;
-  const SubjectText subject = FStringToMatch;
+  if (State->FormatString.empty()) return;
+  const detail::SubjectText subject = State->StringToMatch;
   if (subject->empty()) return;
   if (ParseExpression() != 0) return;
   const auto flags = engine::ToBoostMatchFlags(GetMatchFlags());
@@ -35,7 +35,8 @@ void RC::Merge(std::string& out) {
   // the subject's size each time. On an exception `out` is left empty, as if
   // nothing had been produced.
   try {
-    engine::MergeAll(CompiledExpression, begin, begin + subject->size(), FFormatString, MergeCopy, flags, out);
+    engine::MergeAll(State->CompiledExpression, begin, begin + subject->size(), State->FormatString, MergeCopy, flags,
+                     out);
   } catch (...) {
     out.clear();
     throw;

@@ -2,6 +2,7 @@
 // fires OnGrepping) and the line bookkeeping of a run.
 #include "RegexComponent/RegularExpressionCustom.h"
 
+#include "components/ComponentState.h"
 #include "components/ComponentSupport.h"
 #include "engine/LineCounter.h"
 #include "engine/MatchFlags.h"
@@ -18,7 +19,7 @@ constexpr std::size_t kPrefilterMinSubject = std::size_t{1} << 20;
 }  // namespace
 
 // The counter of a running Grep, which its predicate advances match by match.
-struct RC::GrepLineCounter : engine::LineCounter {
+struct detail::GrepLineCounter : engine::LineCounter {
   using LineCounter::LineCounter;
 };
 
@@ -26,22 +27,22 @@ std::uint32_t RC::Grep() {
   // The run holds its own reference to the subject and to the compiled
   // expression, so a handler that sets StringToMatch or Expression and runs
   // other operations changes neither under the running grep.
-  const SubjectText subject = FStringToMatch;
+  const detail::SubjectText subject = State->StringToMatch;
   if (subject->empty()) return 0;
   if (ParseExpression() != 0) return 0;
   const auto flags = engine::ToBoostMatchFlags(GetMatchFlags());
-  const boost::regex expression = CompiledExpression;
+  const boost::regex expression = State->CompiledExpression;
   const char* begin = subject->data();
-  GrepLineCounter lines(begin);
-  detail::ScopedValue<GrepLineCounter*> activeLines(ActiveGrepLines, &lines);
-  GrepPredicate = Closure<bool(const reg_match&)>(this, &RC::GrepCallbackPredicate);
-  const auto predicate = GrepPredicate;
+  detail::GrepLineCounter lines(begin);
+  detail::ScopedValue<detail::GrepLineCounter*> activeLines(State->ActiveGrepLines, &lines);
+  State->GrepPredicate = Closure<bool(const reg_match&)>(this, &RC::GrepCallbackPredicate);
+  const auto predicate = State->GrepPredicate;
   const auto onMatch = [&predicate](const reg_match& m) { return predicate(m); };
   const char* end = begin + subject->size();
   // The prefiltered grep reports exactly what the plain one does; its literal
   // analysis is paid for on every run, so only a large subject gets it.
   if (subject->size() < kPrefilterMinSubject) {
-    return static_cast<std::uint32_t>(engine::MatchGuard(expression, CompiledMinimumLength).Grep(onMatch, begin, end, flags));
+    return static_cast<std::uint32_t>(engine::MatchGuard(expression, State->CompiledMinimumLength).Grep(onMatch, begin, end, flags));
   }
   engine::PrefilteredSearch search(expression, flags);
   return static_cast<std::uint32_t>(search.Grep(onMatch, begin, end));
@@ -49,13 +50,13 @@ std::uint32_t RC::Grep() {
 
 bool RC::GrepCallbackPredicate(const reg_match& match) {
   bool bcontinue = true;
-  detail::ScopedValue<const reg_match*> current(CurrentGrepMatch, &match);
+  detail::ScopedValue<const reg_match*> current(State->CurrentGrepMatch, &match);
   if (!OnGrepping) return bcontinue;
   const CPPStringArray parts = GetMatchingStrings();
   // Called outside a run, lines are counted within the text the match
   // results cover.
-  GrepLineCounter outside(match.prefix().first);
-  GrepLineCounter* lines = ActiveGrepLines ? ActiveGrepLines : &outside;
+  detail::GrepLineCounter outside(match.prefix().first);
+  detail::GrepLineCounter* lines = State->ActiveGrepLines ? State->ActiveGrepLines : &outside;
   lines->AdvanceTo(match[0].first);
   GreppingEvent handler = OnGrepping;
   handler(this, parts, engine::Saturate32(lines->Line()), engine::Saturate32(lines->LineStart()), bcontinue);

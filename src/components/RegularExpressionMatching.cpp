@@ -3,7 +3,7 @@
 // those results or the match of a running grep.
 #include "RegexComponent/RegularExpressionCustom.h"
 
-#include "components/ComponentSupport.h"
+#include "components/ComponentState.h"
 #include "engine/LineCounter.h"
 #include "engine/MatchFlags.h"
 #include "engine/MatchGuard.h"
@@ -17,20 +17,15 @@ namespace {
 std::string TextOf(const boost::sub_match<const char*>& sub) {
   return sub.matched ? std::string(sub.first, sub.second) : std::string();
 }
-}  // namespace
-
-bool RC::Match() { return RunOnce(MatchVariant::Anchored); }
-bool RC::MatchAll() { return RunOnce(MatchVariant::Whole); }
-bool RC::Search() { return RunOnce(MatchVariant::Anywhere); }
 
 // Runs the search into the held results and makes sure that, whatever the
 // outcome, they describe either this attempt's match or no match at all:
 // a failed or aborted attempt never leaves an earlier match readable.
-bool RC::SearchInto(reg_match& results, const char* begin, const char* end,
-                    boost::regex_constants::match_flag_type flags) {
+bool SearchInto(const detail::ComponentState& state, reg_match& results, const char* begin, const char* end,
+                boost::regex_constants::match_flag_type flags) {
   bool found = false;
   try {
-    found = engine::MatchGuard(CompiledExpression, CompiledMinimumLength).Search(begin, end, results, flags);
+    found = engine::MatchGuard(state.CompiledExpression, state.CompiledMinimumLength).Search(begin, end, results, flags);
   } catch (...) {
     results = reg_match();
     throw;
@@ -38,6 +33,11 @@ bool RC::SearchInto(reg_match& results, const char* begin, const char* end,
   if (!found && !results.empty() && results[0].matched) results = reg_match();
   return found;
 }
+}  // namespace
+
+bool RC::Match() { return RunOnce(MatchVariant::Anchored); }
+bool RC::MatchAll() { return RunOnce(MatchVariant::Whole); }
+bool RC::Search() { return RunOnce(MatchVariant::Anywhere); }
 
 bool RC::RunOnce(MatchVariant variant) {
   if (ParseExpression() != 0) return false;
@@ -45,18 +45,19 @@ bool RC::RunOnce(MatchVariant variant) {
   // nothing; nobody keeps a reference to them between calls (handlers get
   // copies, see below). Results that point into another subject are dropped
   // before that subject can be released.
-  if (!LastMatch) LastMatch = std::make_unique<HeldMatch>();
-  if (LastMatch->Subject != FStringToMatch) {
-    LastMatch->Results = reg_match();
-    LastMatch->Subject = FStringToMatch;
+  auto& held = State->LastMatch;
+  if (!held) held = std::make_unique<detail::HeldMatch>();
+  if (held->Subject != State->StringToMatch) {
+    held->Results = reg_match();
+    held->Subject = State->StringToMatch;
   }
   auto flags = engine::ToBoostMatchFlags(GetMatchFlags());
   if (variant != MatchVariant::Anywhere) flags |= boost::regex_constants::match_continuous;
-  const std::string& subject = *LastMatch->Subject;
+  const std::string& subject = *held->Subject;
   const char* begin = subject.data();
   const char* end = begin + subject.size();
-  reg_match& results = LastMatch->Results;
-  if (!SearchInto(results, begin, end, flags)) return false;
+  reg_match& results = held->Results;
+  if (!SearchInto(*State, results, begin, end, flags)) return false;
   if (variant == MatchVariant::Whole && results[0].second != end) return false;
   const MatchingEvent& event = variant == MatchVariant::Anywhere ? OnSearching : OnMatching;
   if (!event) return true;
@@ -71,8 +72,7 @@ bool RC::RunOnce(MatchVariant variant) {
 }
 
 CPPStringArray RC::GetMatchingStrings() const {
-  const reg_match* source = CurrentGrepMatch;
-  if (!source && LastMatch) source = &LastMatch->Results;
+  const reg_match* source = State->CurrentMatch();
   // No source, or an attempt that found nothing: there is no text to give.
   if (!source || source->empty() || !(*source)[0].matched) return {};
   const std::size_t n = source->size();

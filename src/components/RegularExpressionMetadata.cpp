@@ -4,6 +4,7 @@
 // meta-class of StaticClass.
 #include "RegexComponent/RegularExpressionCustom.h"
 
+#include "components/ComponentState.h"
 #include "engine/OptionMembers.h"
 
 namespace RegexComponent {
@@ -62,7 +63,7 @@ const TPropList& RC::DeclaredProperties() {
         TSetValue{}));
     SetLoadWriter<RC, OptionsSet>(l.back(), [](RC& c, const OptionsSet& v) {
       c.FExpressionOptions = v;
-      c.ExpressionParsed = false;
+      c.State->ExpressionParsed = false;
     });
     l.push_back(TextProperty("Expression", &RC::GetExpression, &RC::SetExpression));
     l.push_back(TextProperty("FormatString", &RC::GetFormatString, &RC::SetFormatString));

@@ -4,6 +4,7 @@
 // engine/OptionMembers.h.
 #include "RegexComponent/RegularExpressionCustom.h"
 
+#include "components/ComponentState.h"
 #include "engine/MatchGuard.h"
 #include "engine/OptionMembers.h"
 #include "engine/OptionRules.h"
@@ -18,7 +19,7 @@ using RC = RegularExpressionCustom;
 
 void RC::SetOptions(OptionsSet value) {
   if (value == FExpressionOptions) return;
-  ExpressionParsed = false;
+  State->ExpressionParsed = false;
   FExpressionOptions = engine::ApplyOptionRules(value, FExpressionOptions);
 }
 
@@ -27,28 +28,31 @@ std::uint32_t RC::GetFlagOptions() const { return engine::FlagWordOf(FExpression
 std::uint8_t RC::ConvertREXResult(unsigned int code) const { return static_cast<std::uint8_t>(code & 0xFF); }
 
 std::uint8_t RC::ParseExpression() {
-  if (ExpressionParsed) return ConvertREXResult(static_cast<unsigned>(CompiledExpression.status()));
-  if (FExpression.empty()) return 1;
-  const engine::TranslatedExpression translated = engine::TranslateExpression(GetFlagOptions(), FExpression);
-  CompiledExpression.imbue(ExpressionLocale);
+  detail::ComponentState& s = *State;
+  if (s.ExpressionParsed) return ConvertREXResult(static_cast<unsigned>(s.CompiledExpression.status()));
+  if (s.Expression.empty()) return 1;
+  const engine::TranslatedExpression translated = engine::TranslateExpression(GetFlagOptions(), s.Expression);
+  s.CompiledExpression.imbue(s.ExpressionLocale);
   const char* first = translated.pattern.data();
-  CompiledExpression.assign(first, first + translated.pattern.size(), translated.flags | boost::regex::no_except);
-  CompiledMinimumLength = engine::MatchGuard(CompiledExpression).MinimumLength();
-  ExpressionParsed = true;
-  return ConvertREXResult(static_cast<unsigned>(CompiledExpression.status()));
+  s.CompiledExpression.assign(first, first + translated.pattern.size(), translated.flags | boost::regex::no_except);
+  s.CompiledMinimumLength = engine::MatchGuard(s.CompiledExpression).MinimumLength();
+  s.ExpressionParsed = true;
+  return ConvertREXResult(static_cast<unsigned>(s.CompiledExpression.status()));
 }
 
 std::string RC::GetExpressionError() const {
-  if (!ExpressionParsed || CompiledExpression.status() == 0) return {};
-  const auto code = static_cast<boost::regex_constants::error_type>(CompiledExpression.status());
-  return CompiledExpression.get_traits().error_string(code);
+  const boost::regex& compiled = State->CompiledExpression;
+  if (!State->ExpressionParsed || compiled.status() == 0) return {};
+  const auto code = static_cast<boost::regex_constants::error_type>(compiled.status());
+  return compiled.get_traits().error_string(code);
 }
 
-void RC::SetExpressionLocale(const std::locale& locale) { ExpressionLocale = locale; }
+void RC::SetExpressionLocale(const std::locale& locale) { State->ExpressionLocale = locale; }
 
 unsigned RC::NumberOfSubexpressions() const {
-  if (!ExpressionParsed || CompiledExpression.status() != 0) return 0;
-  return static_cast<unsigned>(CompiledExpression.mark_count()) + 1;
+  const boost::regex& compiled = State->CompiledExpression;
+  if (!State->ExpressionParsed || compiled.status() != 0) return 0;
+  return static_cast<unsigned>(compiled.mark_count()) + 1;
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,8 @@
 #include <thread>
 #include <vector>
 
+#include <boost/regex.hpp>
+
 #include <RegexComponent/RegularExpression.h>
 #include <RegexComponent/RegularExpressionInterface.h>
 

@@ -19,6 +19,7 @@
 #include <RegexComponent/RegularExpressionCustom.h>
 
 #include "EventRecorder.h"
+#include "components/ComponentTestAccess.h"
 #include "engine/FlagWords.h"
 
 using namespace RegexComponent;
@@ -164,12 +165,11 @@ void Describe(const reg_match& m, Outcome& out) {
   }
 }
 
-// Exposes the held results so group positions, not only texts, are compared.
-class Probe : public RE {
- public:
-  using RE::RE;
-  const reg_match* Held() const { return LastMatch ? &LastMatch->Results : nullptr; }
-};
+// The held results, read so group positions, not only texts, are compared.
+const reg_match* Held(const RE& re) {
+  const auto& held = ComponentTestAccess::StateOf(re).LastMatch;
+  return held ? &held->Results : nullptr;
+}
 
 struct SyntaxRun {
   bool basic;
@@ -179,7 +179,7 @@ struct SyntaxRun {
 };
 
 Outcome ThroughComponent(const SyntaxRun& run) {
-  Probe re(nullptr);
+  RE re(nullptr);
   RE::OptionsSet options{run.basic ? RE::Basic : RE::Extended};
   if (run.flags.icase) options << RE::CaseInsensitive;
   re.ExpressionOptions = options;
@@ -208,7 +208,7 @@ Outcome ThroughComponent(const SyntaxRun& run) {
   out.line = searching.Events[0].LineIndex;
   out.lineStart = searching.Events[0].StartOfLine;
   EXPECT_EQ(re.GetMatchingStrings(), out.parts);
-  if (const reg_match* held = re.Held()) Describe(*held, out);
+  if (const reg_match* held = Held(re)) Describe(*held, out);
   return out;
 }
 

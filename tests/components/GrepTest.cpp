@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include <RegexComponent/RegularExpressionCustom.h>
+#include <RegexComponent/EngineTypes.h>
 
 #include "EventRecorder.h"
 
@@ -159,6 +159,21 @@ TEST_F(Grep, AfterARunLastMatchIsDescribedAgain) {
   EXPECT_EQ(re.Grep(), 2u);
   EXPECT_EQ(grepping.Events[1].Parts, (CPPStringArray{"x", "x", "", "\n", ""}));
   EXPECT_EQ(re.GetMatchingStrings(), held);
+}
+
+// The predicate called with results built by the caller's own Boost (the
+// declaration of reg_match in the public header names that very type):
+// outside a run, lines are counted within the text the results cover.
+TEST_F(Grep, ThePredicateTakesResultsBuiltWithBoostDirectly) {
+  Listen();
+  const std::string text = "ab\nxcd";
+  boost::cmatch m;
+  ASSERT_TRUE(boost::regex_search(text.c_str(), m, boost::regex("(c)d")));
+  EXPECT_TRUE(re.GrepCallbackPredicate(m));
+  ASSERT_EQ(grepping.Events.size(), 1u);
+  EXPECT_EQ(grepping.Events[0].Parts, (CPPStringArray{"cd", "c", "", "ab\nx", ""}));
+  EXPECT_EQ(Positions(), (std::vector<Position>{{2, 3}}));
+  EXPECT_TRUE(re.GetMatchingStrings().empty());  // the predicate's match is gone once it returns
 }
 
 TEST_F(Grep, AnExceptionFromAHandlerReachesTheCallerAndTheComponentRecovers) {

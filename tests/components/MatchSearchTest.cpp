@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include <boost/regex.hpp>
+
 #include <RegexComponent/RegularExpressionCustom.h>
 
 #include "EventRecorder.h"

@@ -12,6 +12,11 @@ file(GLOB_RECURSE leaked ${WORK_DIR}/prefix/*/RegEx.h)
 if(leaked)
   message(FATAL_ERROR "internal header installed: ${leaked}")
 endif()
+# The 2.x ABI: the library's soname carries major version 2.
+file(GLOB_RECURSE sonamed ${WORK_DIR}/prefix/*/libregexcomponents.so.2)
+if(NOT sonamed)
+  message(FATAL_ERROR "no libregexcomponents.so.2 installed")
+endif()
 
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/install/consumer -B ${WORK_DIR}/build -G Ninja
                         -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix RESULT_VARIABLE rc)

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <boost/regex.hpp>
+
 #include "Commands.h"
 #include "ToolError.h"
 #include "engine/FileSpec.h"

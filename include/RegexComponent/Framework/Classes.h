@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "RegexComponent/Export.h"
 #include "RegexComponent/Framework/Property.h"
 #include "RegexComponent/Framework/System.h"
 #include "RegexComponent/Framework/TypInfo.h"
@@ -17,7 +18,7 @@ class TComponent;
 
 // A class reference: the class's name, its parent, its virtual constructor
 // and its published properties.
-class TMetaClass {
+class RC_API TMetaClass {
  public:
   using Factory = TComponent* (*)(TComponent* owner);
 
@@ -39,19 +40,19 @@ class TMetaClass {
 
 using TComponentClass = const TMetaClass*;
 
-class EComponentError : public std::runtime_error {
+class RC_API EComponentError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
 // A published method of an owner (usually a form): a name that form files
 // use to bind an event to the owner's handler.
-struct TPublishedMethod {
+struct RC_API TPublishedMethod {
   std::string Name;
   TMethod Method;
 };
 
-class TComponent : public TObject {
+class RC_API TComponent : public TObject {
  public:
   explicit TComponent(TComponent* owner);
   ~TComponent() override;
@@ -97,10 +98,10 @@ TComponent* CreateComponent(TComponent* owner) {
 
 // The designer's palette: classes recorded under page names. Registering a
 // class twice on a page records it once.
-void RegisterComponents(const AnsiString& page, const TComponentClass* classes, int highIndex);
-std::vector<TComponentClass> PaletteClasses(const AnsiString& page);
-std::vector<AnsiString> PalettePages();
+RC_API void RegisterComponents(const AnsiString& page, const TComponentClass* classes, int highIndex);
+RC_API std::vector<TComponentClass> PaletteClasses(const AnsiString& page);
+RC_API std::vector<AnsiString> PalettePages();
 // Looks a registered class up by name over all pages; null when unknown.
-TComponentClass FindRegisteredClass(std::string_view className);
+RC_API TComponentClass FindRegisteredClass(std::string_view className);
 
 }  // namespace RegexComponent

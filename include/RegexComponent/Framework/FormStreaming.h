@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "RegexComponent/Export.h"
 #include "RegexComponent/Framework/Classes.h"
 
 namespace RegexComponent {
@@ -27,7 +28,7 @@ namespace RegexComponent {
 // line and column (in bytes) of the offending text; errors that have no
 // place in a text (a handler that cannot be saved, a file that cannot be
 // opened) carry line and column 0.
-class EFormError : public std::runtime_error {
+class RC_API EFormError : public std::runtime_error {
  public:
   EFormError(int line, int column, const std::string& message);
 
@@ -48,16 +49,16 @@ inline constexpr int kMaxFormNesting = 256;
 
 // The root and, nested, every component it owns. Events are saved by the
 // names of the root's published methods.
-std::string WriteComponentToText(const TComponent& root);
+RC_API std::string WriteComponentToText(const TComponent& root);
 // Fills `root` from a text written by WriteComponentToText: the outer
 // object's class must be root's class; owned components are created through
 // their registered classes. Events bind to root's published methods.
-void ReadComponentFromText(std::string_view text, TComponent& root);
+RC_API void ReadComponentFromText(std::string_view text, TComponent& root);
 
 // How a read treats event lines. A program that loads a form written by
 // another application (a command-line tool, say) has none of that
 // application's handlers; it can skip the events instead of failing.
-struct TFormReadOptions {
+struct RC_API TFormReadOptions {
   bool SkipEvents = false;
   // When set, receives "Component.OnEvent = Handler" for each skipped line.
   std::vector<std::string>* SkippedEvents = nullptr;
@@ -66,16 +67,16 @@ struct TFormReadOptions {
 // One component on its own (with the components it owns). Events are saved
 // by the names of the published methods of its owner, or of the component
 // itself when it has no owner.
-std::string WriteComponent(const TComponent& component);
+RC_API std::string WriteComponent(const TComponent& component);
 // Creates the component a WriteComponent text describes, owned by `owner`
 // (the caller deletes it when owner is null). Events bind to the owner's
 // published methods, or to the new component's own without an owner.
-TComponent* ReadComponent(std::string_view text, TComponent* owner, const TFormReadOptions& options = {});
+RC_API TComponent* ReadComponent(std::string_view text, TComponent* owner, const TFormReadOptions& options = {});
 
 // The same through files; a save replaces the file only once it is written.
-void SaveFormFile(const std::string& path, const TComponent& root);
-void LoadFormFile(const std::string& path, TComponent& root);
-void SaveComponentFile(const std::string& path, const TComponent& component);
-TComponent* LoadComponentFile(const std::string& path, TComponent* owner, const TFormReadOptions& options = {});
+RC_API void SaveFormFile(const std::string& path, const TComponent& root);
+RC_API void LoadFormFile(const std::string& path, TComponent& root);
+RC_API void SaveComponentFile(const std::string& path, const TComponent& component);
+RC_API TComponent* LoadComponentFile(const std::string& path, TComponent* owner, const TFormReadOptions& options = {});
 
 }  // namespace RegexComponent

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "RegexComponent/Export.h"
+
 namespace RegexComponent {
 
 // How many bytes of quoted input a message keeps.
@@ -15,6 +17,6 @@ inline constexpr std::size_t kQuotedInputLimit = 40;
 // `input` itself when it is at most `limit` bytes long; otherwise its first
 // `limit` bytes (fewer where the cut would split a UTF-8 sequence) followed
 // by "…" (U+2026 in UTF-8).
-std::string CutQuotedInput(std::string_view input, std::size_t limit = kQuotedInputLimit);
+RC_API std::string CutQuotedInput(std::string_view input, std::size_t limit = kQuotedInputLimit);
 
 }  // namespace RegexComponent

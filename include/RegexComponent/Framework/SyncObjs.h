@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "RegexComponent/Export.h"
 #include "RegexComponent/Framework/System.h"
 
 namespace RegexComponent {
@@ -10,7 +11,7 @@ namespace RegexComponent {
 // A critical section: mutual exclusion between threads, re-entrant for the
 // thread that holds it, Enter waits without limit. Every Enter is paired
 // with one Leave by the same thread.
-class TCriticalSection : public TObject {
+class RC_API TCriticalSection : public TObject {
  public:
   void Enter() { mutex_.lock(); }
   void Leave() { mutex_.unlock(); }
@@ -24,7 +25,7 @@ class TCriticalSection : public TObject {
 
 // Holds a critical section for the lifetime of the guard, so every exit
 // path, exceptions included, leaves it.
-class TCriticalSectionGuard {
+class RC_API TCriticalSectionGuard {
  public:
   explicit TCriticalSectionGuard(TCriticalSection& section) : section_(section) { section_.Enter(); }
   ~TCriticalSectionGuard() { section_.Leave(); }

@@ -14,6 +14,8 @@
 #include <typeinfo>
 #include <utility>
 
+#include "RegexComponent/Export.h"
+
 namespace RegexComponent {
 
 // ---------------------------------------------------------------------------
@@ -21,7 +23,7 @@ namespace RegexComponent {
 // one of them is changed, so passing strings by value (as property accessors
 // do) costs no copy of the text. The text may hold NUL bytes; c_str() always
 // returns a NUL-terminated view of the whole buffer.
-class AnsiString {
+class RC_API AnsiString {
  public:
   AnsiString() = default;
   AnsiString(const char* text);  // NOLINT: implicit, reads up to the first NUL
@@ -52,7 +54,7 @@ class AnsiString {
   std::shared_ptr<const std::string> text_;
 };
 
-std::ostream& operator<<(std::ostream& out, const AnsiString& text);
+RC_API std::ostream& operator<<(std::ostream& out, const AnsiString& text);
 
 // ---------------------------------------------------------------------------
 // Set<Enum, first, last>: a set of enumeration members, member n in bit n.
@@ -121,7 +123,7 @@ class Set {
 // TMethod: a closure with its signature erased, as the property metadata and
 // form persistence handle events. Two TMethods are equal when they bind the
 // same member function to the same object, or hold the same callable.
-struct TMethod {
+struct RC_API TMethod {
   static constexpr std::size_t kCodeSize = 2 * sizeof(void*);
   void* Data = nullptr;                      // the bound object, or the owned callable
   void (*Thunk)() = nullptr;                 // calls Code on Data; null when empty
@@ -229,7 +231,7 @@ Closure<R(Args...)> Bind(const C* object, R (C::*method)(Args...) const) noexcep
 
 // ---------------------------------------------------------------------------
 // TObject: the root of every framework class.
-class TObject {
+class RC_API TObject {
  public:
   TObject() = default;
   TObject(const TObject&) = delete;

@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "RegexComponent/Export.h"
 #include "RegexComponent/Framework/System.h"
 
 namespace RegexComponent {
@@ -16,20 +17,20 @@ namespace RegexComponent {
 enum class TTypeKind { Integer, Boolean, String, Set, Method };
 
 // Names of a set type's members, by ordinal.
-struct TSetTypeInfo {
+struct RC_API TSetTypeInfo {
   std::string TypeName;                  // e.g. "Options"
   std::vector<std::string> MemberNames;  // index = ordinal
 };
 
 // A set value travels as its bit pattern (member n in bit n).
-struct TSetValue {
+struct RC_API TSetValue {
   std::uint64_t Bits = 0;
   friend bool operator==(const TSetValue&, const TSetValue&) = default;
 };
 
 using TPropertyValue = std::variant<std::int64_t, bool, AnsiString, TSetValue, TMethod>;
 
-struct TPropInfo {
+struct RC_API TPropInfo {
   std::string Name;
   TTypeKind Kind = TTypeKind::Integer;
   std::string TypeName;                     // "AnsiString", "bool", "int", a set or closure type name
@@ -131,9 +132,9 @@ void SetLoadWriter(TPropInfo& info, std::function<void(C&, const T&)> load) {
 // Picks the named properties, in the order given, from a list of declared
 // ones; used by a subclass to publish a subset. Throws std::logic_error for a
 // name that is not declared.
-TPropList SelectProperties(const TPropList& declared, const std::vector<std::string>& names);
+RC_API TPropList SelectProperties(const TPropList& declared, const std::vector<std::string>& names);
 
 // Finds a property by name; null when the list has none of that name.
-const TPropInfo* FindPropInfo(const TPropList& list, std::string_view name);
+RC_API const TPropInfo* FindPropInfo(const TPropList& list, std::string_view name);
 
 }  // namespace RegexComponent
