@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libboost-regex-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libcli11-dev clang libclang-rt-14-dev python3 dpkg-dev time)
+          libbenchmark-dev libcli11-dev clang libclang-rt-14-dev python3 dpkg-dev time
+          ripgrep)
 
 missing=()
 for p in "${packages[@]}"; do
