@@ -58,6 +58,7 @@ bool FileSearch::Settled(const boost::cmatch& match, const Chunk& chunk, bc::mat
 
 void FileSearch::UseExpression(const boost::regex& expression) {
   probeSource_ = &expression;
+  prefilter_.reset();
   guard_.emplace(expression);
   probeReady_ = false;
   softEnd_ = expression.str().find("\\Z") != std::string::npos;
@@ -74,6 +75,16 @@ Chunk FileSearch::Searched(const Chunk& chunk) const {
   while (end != chunk.begin && (end[-1] == '\n' || end[-1] == '\r' || end[-1] == '\f')) --end;
   if (!reader_.CanKeep(chunk, end)) return chunk;
   return Chunk{chunk.begin, end, chunk.offset, chunk.first, false};
+}
+
+// The prefilter for the current expression and `flags`, or null when the
+// expression does not qualify for one.
+PrefilteredSearch* FileSearch::Prefilter(bc::match_flag_type flags) {
+  if (!prefilter_ || prefilterFlags_ != flags) {
+    prefilter_.emplace(*probeSource_, flags);
+    prefilterFlags_ = flags;
+  }
+  return prefilter_->Prefiltered() ? &*prefilter_ : nullptr;
 }
 
 // Reproduces regex_grep's walk over each chunk with regex_search, so that a
@@ -93,6 +104,10 @@ class FileSearch::GrepVisitor final : public FileVisitor {
     const char* keep = nullptr;
     retry_ = false;
     for (bool more = reader.Next(chunk); more; more = keep ? reader.Next(chunk, keep) : reader.Next(chunk)) {
+      // The whole file in one chunk: regex_grep over it, which is what
+      // the walk below reproduces.
+      if (chunk.first && chunk.last)
+        if (PrefilteredSearch* prefilter = search_.Prefilter(flags_)) return GrepWhole(path, *prefilter, chunk);
       const Chunk searched = search_.Searched(chunk);
       keep = nullptr;
       const Outcome outcome = SearchChunk(path, searched, keep);
@@ -106,6 +121,16 @@ class FileSearch::GrepVisitor final : public FileVisitor {
 
  private:
   enum class Outcome { kNextChunk, kFileDone, kStopped };
+
+  bool GrepWhole(const char* path, PrefilteredSearch& prefilter, const Chunk& chunk) {
+    bool going = true;
+    const auto report = [&](const boost::cmatch& match) {
+      going = !sink_ || sink_->OnMatch(path, match, chunk);
+      return going;
+    };
+    count += prefilter.Grep(report, chunk.begin, chunk.end);
+    return going;
+  }
 
   // `retry_` on entry means the chunk starts where an empty match was
   // reported and regex_grep's retry for a non-empty one there is still due.

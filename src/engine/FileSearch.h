@@ -11,6 +11,7 @@
 #include "engine/FileSpec.h"
 #include "engine/FileWalker.h"
 #include "engine/MatchGuard.h"
+#include "engine/PrefilteredSearch.h"
 
 namespace RegexComponent::engine {
 
@@ -44,6 +45,9 @@ class MatchSink {
 // boundary could still lengthen, is searched again from its start with the
 // next chunk, so results are those of one search over the whole file as long
 // as such a match's text fits the line limit; beyond it, it is cut there.
+// A file that fits one chunk is searched through the literal prefilter
+// when the expression qualifies (see PrefilteredSearch.h): the same
+// matches as regex_grep over the file, which is what the chunk walk gives.
 class FileSearch {
  public:
   // Find reads a file's first `findWindow` bytes, then 8 times as many each
@@ -89,6 +93,7 @@ class FileSearch {
   void UseExpression(const boost::regex& expression);
   bool Settled(const boost::cmatch& match, const Chunk& chunk, boost::regex_constants::match_flag_type flags);
   Chunk Searched(const Chunk& chunk) const;
+  PrefilteredSearch* Prefilter(boost::regex_constants::match_flag_type flags);
 
   FileWalker walker_;
   ChunkReader reader_;
@@ -103,6 +108,10 @@ class FileSearch {
   boost::regex probe_;
   std::optional<MatchGuard> probeGuard_;
   boost::cmatch probeResults_;
+  // Built for the expression of the current call at the first file that
+  // fits one chunk, and again when the flags change.
+  std::optional<PrefilteredSearch> prefilter_;
+  boost::regex_constants::match_flag_type prefilterFlags_ = boost::regex_constants::match_default;
 };
 
 }  // namespace RegexComponent::engine

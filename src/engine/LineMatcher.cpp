@@ -2,7 +2,9 @@
 
 #include <string_view>
 
+#include "engine/ExtendedAsPerl.h"
 #include "engine/FlagWords.h"
+#include "engine/LiteralAnalysis.h"
 #include "engine/MatchFlags.h"
 #include "engine/SyntaxTranslator.h"
 
@@ -65,6 +67,29 @@ LineMatcher::LineMatcher(const std::vector<std::string>& patterns, std::uint32_t
   if (joinedCount > 1 || (joinedCount == 1 && literal))
     expressions_.push_back(Compile(syntaxWord | syntax::NewlineAsAlternation, joined));
   for (const boost::regex& expression : expressions_) minimumLengths_.push_back(MatchGuard(expression).MinimumLength());
+  FindCandidates();
+}
+
+// Every match of a pattern holds one of its literals, and a line matches
+// only through some pattern's match (under -w and -x too, which only narrow
+// which matches count), so the patterns' literals together find every
+// line that can match.
+void LineMatcher::FindCandidates() {
+  std::vector<Literal> literals;
+  for (const boost::regex& expression : expressions_) {
+    const std::string text = expression.str();
+    bc::syntax_option_type options = expression.flags();
+    if (options & boost::regbase::no_perl_ex) {
+      if ((options & boost::regbase::main_option_type) != bc::perl ||
+          !ExtendedReadsAsPerl(text, (options & boost::regbase::newline_alt) != 0))
+        return;
+      options = PerlOptionsFor(options);
+    }
+    const LiteralAnalysis analysis = AnalyzeLiterals(text, options, kLineFlags, expression.getloc());
+    if (!analysis.usable) return;
+    literals.insert(literals.end(), analysis.literals.begin(), analysis.literals.end());
+  }
+  if (!literals.empty()) candidates_ = std::make_unique<LiteralScanner>(literals);
 }
 
 bool LineMatcher::Matches(const char* begin, const char* end) const {

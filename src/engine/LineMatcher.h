@@ -10,11 +10,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <boost/regex.hpp>
 
+#include "engine/LiteralScanner.h"
 #include "engine/MatchGuard.h"
 
 namespace RegexComponent::engine {
@@ -48,7 +50,13 @@ class LineMatcher {
   // holds the winning pattern's groups (index 0: the whole match).
   bool Find(const char* begin, const char* end, const char* from, boost::cmatch& results) const;
 
+  // Finds literals of which every line that Matches holds one wholly, or is
+  // null when some pattern does not allow that conclusion (see
+  // LiteralAnalysis.h): a line without any of them need not be matched.
+  const LiteralScanner* Candidates() const { return candidates_.get(); }
+
  private:
+  void FindCandidates();
   // Every search goes through the match guard, as the component's do.
   MatchGuard Guard(std::size_t i) const { return MatchGuard(expressions_[i], minimumLengths_[i]); }
   bool FindWith(const MatchGuard& guard, const char* begin, const char* end, const char* from,
@@ -59,6 +67,7 @@ class LineMatcher {
   std::vector<boost::regex> expressions_;
   std::vector<std::size_t> minimumLengths_;  // MatchGuard's, one per expression
   LineFit fit_;
+  std::unique_ptr<LiteralScanner> candidates_;
 };
 
 // Whether `c` is a word byte for LineFit::Word: an ASCII letter or digit or '_'.

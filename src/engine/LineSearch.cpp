@@ -30,6 +30,16 @@ const char* NextTerminator(const char* from, const char* end, bool binary) {
   return from;
 }
 
+// Line feeds in [from, to).
+std::uint64_t CountLineFeeds(const char* from, const char* to) {
+  std::uint64_t count = 0;
+  while (const void* lf = std::memchr(from, '\n', static_cast<std::size_t>(to - from))) {
+    ++count;
+    from = static_cast<const char*>(lf) + 1;
+  }
+  return count;
+}
+
 }  // namespace
 
 bool LineSearch::SearchChunk(const Chunk& chunk, LineSink& sink) {
@@ -41,6 +51,11 @@ bool LineSearch::SearchChunk(const Chunk& chunk, LineSink& sink) {
     binary_ = true;
     if (!sink.Binary()) return false;
   }
+  // Only selected lines are wanted and only lines with a candidate can be
+  // selected; NUL bytes ending lines would need a scan of their own.
+  const LiteralScanner* candidates = matcher_.Candidates();
+  if (candidates && options_.candidates && !options_.invert && !options_.everyLine && !binary_)
+    return SearchCandidates(chunk, *candidates, sink);
   const char* line = chunk.begin;
   while (line < chunk.end) {
     const char* stop = NextTerminator(line, chunk.end, binary_);
@@ -51,9 +66,35 @@ bool LineSearch::SearchChunk(const Chunk& chunk, LineSink& sink) {
   return true;
 }
 
+// The lines of the chunk that hold a candidate, each matched once; the
+// lines between them are only counted.
+bool LineSearch::SearchCandidates(const Chunk& chunk, const LiteralScanner& candidates, LineSink& sink) {
+  const char* line = chunk.begin;  // the start of the first line not yet passed
+  while (line < chunk.end) {
+    const char* hit = candidates.Find(line, chunk.end);
+    if (!hit) break;
+    const void* lf = memrchr(line, '\n', static_cast<std::size_t>(hit - line));
+    const char* start = lf ? static_cast<const char*>(lf) + 1 : line;
+    Skip(line, start);
+    const char* stop = NextTerminator(start, chunk.end, false);
+    const bool terminated = stop < chunk.end;
+    if (!Deliver(start, stop, terminated, sink)) return false;
+    line = terminated ? stop + 1 : stop;
+  }
+  Skip(line, chunk.end);
+  return true;
+}
+
+// Counts the lines starting in [from, to) as passed without matching them;
+// `to` starts a line or is the chunk's end.
+void LineSearch::Skip(const char* from, const char* to) {
+  if (from == to) return;
+  if (StartsNumberedLine(from)) ++lineNumber_;
+  lineNumber_ += CountLineFeeds(from, to - 1);
+}
+
 bool LineSearch::Deliver(const char* begin, const char* end, bool terminated, LineSink& sink) {
-  // A NUL ends a line for matching but does not start a numbered line.
-  if ((begin == chunkBegin_ && chunkFirst_) || begin[-1] == '\n') ++lineNumber_;
+  if (StartsNumberedLine(begin)) ++lineNumber_;
   const bool selected = matcher_.Matches(begin, end) != options_.invert;
   if (!selected && !options_.everyLine) return true;
   const LineView view{begin, end, lineNumber_, base_ + static_cast<std::uint64_t>(begin - chunkBegin_), terminated};

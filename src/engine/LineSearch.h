@@ -5,7 +5,9 @@
 // A file or pipe is read in chunks that end after a line feed, so memory
 // stays bounded by the chunk size and the longest line (lines longer than
 // the reader's line limit are cut there). Each line is matched on its own
-// with a LineMatcher and handed to a sink.
+// with a LineMatcher and handed to a sink. When only selected lines are
+// wanted and the matcher has candidate literals, only the lines holding one
+// are matched; the others are counted and passed over.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +44,9 @@ struct LineSearchOptions {
   bool invert = false;     // select the lines that do not match
   bool everyLine = false;  // hand the unselected lines to the sink as well
   bool detectBinary = true;
+  // Match only the lines that hold one of the matcher's Candidates, when
+  // that is exact; off, every line is matched (for comparisons).
+  bool candidates = true;
   std::size_t chunkSize = ChunkReader::kDefaultChunkSize;
 };
 
@@ -58,7 +63,14 @@ class LineSearch {
 
  private:
   bool SearchChunk(const Chunk& chunk, LineSink& sink);
+  bool SearchCandidates(const Chunk& chunk, const LiteralScanner& candidates, LineSink& sink);
+  void Skip(const char* from, const char* to);
   bool Deliver(const char* begin, const char* end, bool terminated, LineSink& sink);
+  // A NUL ends a line for matching but does not start a numbered line, nor
+  // does the rest of a line cut at the reader's line limit.
+  bool StartsNumberedLine(const char* begin) const {
+    return (begin == chunkBegin_ && chunkFirst_) || begin[-1] == '\n';
+  }
 
   const LineMatcher& matcher_;
   LineSearchOptions options_;

@@ -72,6 +72,8 @@ std::string RandomText(std::mt19937& random) {
 const char* const kLineLocalExpressions[] = {
     "a+", "^a", "b$", "\\bab", "ab\\b", "\\<b", "b\\>", "\\Bb", "a*", "^", "$", "\\Aa",
     "b\\z", "(a)(b)?", "b(?=\n)", "(?<=a)b", "^$", "[^\n]*", "a|b b",
+    // Literal-bearing: a file of one chunk goes through the prefilter.
+    "ab b", "b a|aa", "(?i)AB", "a{2}b", "\\bba?\\b", "a[ab]*b b",
 };
 
 const std::uint32_t kFlagWords[] = {
