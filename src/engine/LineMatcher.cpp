@@ -93,7 +93,8 @@ void LineMatcher::FindCandidates() {
 }
 
 bool LineMatcher::Matches(const char* begin, const char* end) const {
-  boost::cmatch results;
+  // Reused, so that a line costs no allocation of match results.
+  thread_local boost::cmatch results;
   for (std::size_t i = 0; i < expressions_.size(); ++i) {
     const MatchGuard guard = Guard(i);
     if (fit_ == LineFit::WholeLine && guard.Match(begin, end, results, kLineFlags)) return true;
@@ -105,6 +106,8 @@ bool LineMatcher::Matches(const char* begin, const char* end) const {
 }
 
 bool LineMatcher::Find(const char* begin, const char* end, const char* from, boost::cmatch& results) const {
+  // One expression needs no comparison, nor results of its own.
+  if (expressions_.size() == 1) return FindWith(Guard(0), begin, end, from, results);
   boost::cmatch candidate;
   bool found = false;
   for (std::size_t i = 0; i < expressions_.size(); ++i) {

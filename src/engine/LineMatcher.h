@@ -47,7 +47,8 @@ class LineMatcher {
 
   // The leftmost match starting at or after `from` in the line [begin, end),
   // the longest among the patterns' matches that start there. `results`
-  // holds the winning pattern's groups (index 0: the whole match).
+  // holds the winning pattern's groups (index 0: the whole match); when
+  // there is no match its content is unspecified.
   bool Find(const char* begin, const char* end, const char* from, boost::cmatch& results) const;
 
   // Finds literals of which every line that Matches holds one wholly, or is
