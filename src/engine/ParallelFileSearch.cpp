@@ -20,6 +20,9 @@ using Mode = ParallelFileSearch::Mode;
 
 namespace {
 
+// Files queued before a waiting worker is woken.
+constexpr std::uint64_t kWakeBatch = 4;
+
 // Hands FileSearch's matches on as views over the chunk.
 class ForwardingSink final : public MatchSink {
  public:
@@ -331,7 +334,11 @@ bool ParallelFileSearch::Pipeline::Visit(const char* path, int fd, std::uint64_t
   }
   std::lock_guard lock(mutex_);
   jobs_.emplace_back(path, copy, size);
-  if (idle_ != 0) work_.notify_one();
+  // Waking a worker costs two context switches, more than searching a
+  // small file through the prefilter: a waiting worker is woken once a few
+  // files wait for it. Files left unclaimed meanwhile are searched here
+  // when their turn comes, or by the workers that Finish wakes.
+  if (idle_ != 0 && first_ + jobs_.size() - unclaimed_ >= kWakeBatch) work_.notify_one();
   return true;
 }
 
