@@ -1,5 +1,7 @@
 #include "engine/FileSearch.h"
 
+#include "engine/RepeatShape.h"
+
 namespace RegexComponent::engine {
 
 namespace bc = boost::regex_constants;
@@ -84,7 +86,7 @@ PrefilteredSearch* FileSearch::Prefilter(bc::match_flag_type flags) {
     prefilter_.emplace(*probeSource_, flags);
     prefilterFlags_ = flags;
   }
-  return prefilter_->Prefiltered() ? &*prefilter_ : nullptr;
+  return prefilter_->Prefiltered() && FewRepeats(probeSource_->str()) ? &*prefilter_ : nullptr;
 }
 
 // Reproduces regex_grep's walk over each chunk with regex_search, so that a

@@ -5,6 +5,7 @@
 #include "engine/ExtendedAsPerl.h"
 #include "engine/FlagWords.h"
 #include "engine/LiteralAnalysis.h"
+#include "engine/RepeatShape.h"
 #include "engine/MatchFlags.h"
 #include "engine/SyntaxTranslator.h"
 
@@ -79,6 +80,8 @@ void LineMatcher::FindCandidates() {
   for (const boost::regex& expression : expressions_) {
     const std::string text = expression.str();
     bc::syntax_option_type options = expression.flags();
+    const bool literalText = (options & boost::regbase::main_option_type) == bc::literal;
+    if (!literalText && !FewRepeats(text)) return;
     if (options & boost::regbase::no_perl_ex) {
       if ((options & boost::regbase::main_option_type) != bc::perl ||
           !ExtendedReadsAsPerl(text, (options & boost::regbase::newline_alt) != 0))

@@ -14,6 +14,7 @@
 #include "engine/ExtendedAsPerl.h"
 #include "engine/FlagWords.h"
 #include "engine/LineSearch.h"
+#include "engine/RepeatShape.h"
 
 namespace RegexComponent::engine {
 namespace {
@@ -118,6 +119,16 @@ TEST(ExtendedAsPerlTest, ConstructsTheGrammarsReadDifferentlyAreRefused) {
     EXPECT_FALSE(ExtendedReadsAsPerl(differs, false)) << differs;
   EXPECT_FALSE(ExtendedReadsAsPerl("a\n*b", true));
   EXPECT_TRUE(ExtendedReadsAsPerl("a\n*b", false));
+}
+
+// The skipping fast paths stay off where Boost may give up on text that
+// holds no candidate, so that its error still shows.
+TEST(RepeatShapeTest, NestedAndManyUnboundedRepeatsAreRefused) {
+  for (const char* few : {"namespace", "[A-Z_]+_H", "#include <[a-z_]+\\.h>", "[0-9]{4}-[0-9]{2}",
+                          "(ab)+c", "(a|b)?c*", "a+?b{2,3}", "[*+]+x", "\\*\\*+x", "(?:ab)+"})
+    EXPECT_TRUE(FewRepeats(few)) << few;
+  for (const char* many : {"(a*)*b", "(a+)+b", "(a|b*){2}c", "a*a*b", "a+b{1,}", "((ab)*c)+d", "(?:a+)*b"})
+    EXPECT_FALSE(FewRepeats(many)) << many;
 }
 
 }  // namespace
