@@ -251,20 +251,23 @@ std::uint64_t FileSearch::Find(const boost::regex& expression, const FileSpec& s
   return visitor.count;
 }
 
-bool FileSearch::GrepFile(const char* path, int fd, std::uint64_t size, bc::match_flag_type flags, MatchSink* sink,
-                          std::uint64_t& count) {
-  GrepVisitor visitor(*this, flags, sink);
+template <class Visitor>
+bool FileSearch::SearchFile(const char* path, int fd, std::uint64_t size, bc::match_flag_type flags, MatchSink* sink,
+                            std::uint64_t& count) {
+  Visitor visitor(*this, flags, sink);
   const bool going = visitor.Visit(path, fd, size);
   count += visitor.count;
   return going;
 }
 
+bool FileSearch::GrepFile(const char* path, int fd, std::uint64_t size, bc::match_flag_type flags, MatchSink* sink,
+                          std::uint64_t& count) {
+  return SearchFile<GrepVisitor>(path, fd, size, flags, sink, count);
+}
+
 bool FileSearch::FindFile(const char* path, int fd, std::uint64_t size, bc::match_flag_type flags, MatchSink* sink,
                           std::uint64_t& count) {
-  FindVisitor visitor(*this, flags, sink);
-  const bool going = visitor.Visit(path, fd, size);
-  count += visitor.count;
-  return going;
+  return SearchFile<FindVisitor>(path, fd, size, flags, sink, count);
 }
 
 }  // namespace RegexComponent::engine

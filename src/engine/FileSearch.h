@@ -89,6 +89,11 @@ class FileSearch {
   class GrepVisitor;
   class FindVisitor;
 
+  // GrepFile and FindFile: one open file through a visitor of that kind.
+  template <class Visitor>
+  bool SearchFile(const char* path, int fd, std::uint64_t size, boost::regex_constants::match_flag_type flags,
+                  MatchSink* sink, std::uint64_t& count);
+
   static boost::regex MakeProbe(const boost::regex& expression);
   void UseExpression(const boost::regex& expression);
   bool Settled(const boost::cmatch& match, const Chunk& chunk, boost::regex_constants::match_flag_type flags);
