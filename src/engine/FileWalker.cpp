@@ -9,26 +9,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/UniqueFd.h"
+
 namespace RegexComponent::engine {
 
 namespace {
 
 constexpr std::size_t kListingSize = 64 * 1024;
-
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 // O_NOFOLLOW while recursing is what keeps links to directories, and so
 // link cycles, out of the walk even if an entry is swapped for a link

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "engine/UniqueFd.h"
+
 namespace RegexComponent::engine {
 
 namespace bc = boost::regex_constants;
@@ -43,17 +45,6 @@ bool SearchFile(FileSearch& search, Mode mode, const char* path, int fd, std::ui
   return mode == Mode::kGrep ? search.GrepFile(path, fd, size, flags, sink, count)
                              : search.FindFile(path, fd, size, flags, sink, count);
 }
-
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() { ::close(fd_); }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
@@ -224,7 +215,7 @@ void ParallelFileSearch::Pipeline::Run(FileSearch& search, Job& job, MatchBatch&
   std::uint64_t count = 0;
   std::exception_ptr error;
   try {
-    const FdCloser closer(job.fd);
+    const UniqueFd closer(job.fd);
     WorkerSink sink(*this, job, batch);
     SearchFile(search, setup_.mode, job.path.c_str(), job.fd, job.size, setup_.flags, &sink, count);
   } catch (...) {
@@ -294,7 +285,7 @@ ParallelFileSearch::Pipeline::Pumped ParallelFileSearch::Pipeline::Pump(bool wai
 ParallelFileSearch::Pipeline::Pumped ParallelFileSearch::Pipeline::SearchFront(Job& job) {
   bool going;
   {
-    const FdCloser closer(job.fd);
+    const UniqueFd closer(job.fd);
     going = SearchHere(job.path.c_str(), job.fd, job.size);
   }
   PopFront();

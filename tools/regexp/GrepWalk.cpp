@@ -10,6 +10,8 @@
 #include <cstring>
 #include <utility>
 
+#include "engine/UniqueFd.h"
+
 
 namespace RegexComponent::tool {
 
@@ -19,20 +21,7 @@ bool IsDevice(const struct stat& info) {
   return S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
 }
 
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int Get() const { return fd_; }
-
- private:
-  int fd_;
-};
+using engine::UniqueFd;
 
 // The names in a directory (without "." and ".."), sorted, each with the
 // type the listing gave (DT_UNKNOWN when it gave none).
@@ -156,13 +145,13 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
     if (!s_.noMessages) std::fprintf(stderr, "regexp: %s: warning: recursive directory loop\n", shown.c_str());
     return true;
   }
-  const Descriptor dir(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.Get() < 0) {
+  const UniqueFd dir(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0) {
     Fail(shown.empty() ? path : shown, std::strerror(errno));
     return true;
   }
   int error = 0;
-  const auto names = ListDirectory(dir.Get(), error);
+  const auto names = ListDirectory(dir.get(), error);
   if (error != 0) Fail(shown.empty() ? path : shown, std::strerror(error));
   ancestors_.push_back({info.st_dev, info.st_ino});
   bool goOn = true;
@@ -170,17 +159,17 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
     const std::string childPath = path + "/" + name;
     const std::string childShown = shown.empty() || shown == "/" ? shown + name : shown + "/" + name;
     struct stat child {};
-    const bool link = type == DT_LNK || (type == DT_UNKNOWN && ::fstatat(dir.Get(), name.c_str(), &child, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(child.st_mode));
+    const bool link = type == DT_LNK || (type == DT_UNKNOWN && ::fstatat(dir.get(), name.c_str(), &child, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(child.st_mode));
     // -r leaves symbolic links met in the tree alone; -R follows them.
     if (link && !s_.dereferenceRecursive) continue;
-    if (::fstatat(dir.Get(), name.c_str(), &child, 0) != 0) {
+    if (::fstatat(dir.get(), name.c_str(), &child, 0) != 0) {
       Fail(childShown, std::strerror(errno));
       continue;
     }
     if (S_ISDIR(child.st_mode)) {
       if (!DirectoryExcluded(name, false)) goOn = Directory(childPath, childShown, child);
     } else if (Included(name, false) && (!IsDevice(child) || s_.devices == Devices::Read)) {
-      goOn = File(dir.Get(), name.c_str(), childShown, namesInTree_, false);
+      goOn = File(dir.get(), name.c_str(), childShown, namesInTree_, false);
     }
     if (!goOn) break;
   }
@@ -190,13 +179,13 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
 
 bool GrepWalk::File(int dirfd, const char* openName, const std::string& shown, bool showName, bool commandLine) {
   const int follow = commandLine || s_.dereferenceRecursive ? 0 : O_NOFOLLOW;
-  const Descriptor fd(::openat(dirfd, openName, O_RDONLY | O_NOCTTY | O_CLOEXEC | follow));
+  const UniqueFd fd(::openat(dirfd, openName, O_RDONLY | O_NOCTTY | O_CLOEXEC | follow));
   struct stat info {};
-  if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0) {
+  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
     Fail(shown, std::strerror(errno));
     return true;
   }
-  return handler_.Search(fd.Get(), info, shown, showName);
+  return handler_.Search(fd.get(), info, shown, showName);
 }
 
 }  // namespace RegexComponent::tool

@@ -1,0 +1,24 @@
+// UniqueFd: owns a file descriptor and closes it when it goes out of scope,
+// on every exit. A negative descriptor (a failed open) is held as none.
+#pragma once
+
+#include <unistd.h>
+
+namespace RegexComponent::engine {
+
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace RegexComponent::engine
