@@ -1,7 +1,7 @@
 // Matching one line at a time, the way grep selects lines.
 //
 // External interface: LineFit, LineMatcher (construction from patterns and
-// the component's syntax-flag word, Matches, Find).
+// the component's syntax-flag word, Matches, Find, FindAcross).
 //
 // A line is the text between two line terminators, without them: nothing a
 // pattern matches can reach into the next line, `^` and `$` match only at
@@ -56,19 +56,34 @@ class LineMatcher {
   // LiteralAnalysis.h): a line without any of them need not be matched.
   const LiteralScanner* Candidates() const { return candidates_.get(); }
 
+  // Whether FindAcross may stand in for Find: one expression, LineFit::
+  // Anywhere, and every match non-empty and within one line with nothing
+  // outside the line deciding it (see StaysWithinLine in LiteralAnalysis.h).
+  bool SearchesAcrossLines() const { return acrossLines_; }
+  // The leftmost-longest match starting at or after `from` in [base, end),
+  // text of whole lines, `base` at a line's start. It is the match Find
+  // gives in `from`'s line, when SearchesAcrossLines, or a match in a later
+  // line when that one has none from `from` on.
+  bool FindAcross(const char* base, const char* end, const char* from, boost::cmatch& results) const;
+  // Calls `onMatch` with each match in [begin, end), text of whole lines, in
+  // order (each as FindAcross from the end of the one before would give it)
+  // until it returns false.
+  void GrepAcross(const char* begin, const char* end, const MatchGuard::OnMatch& onMatch) const;
+
  private:
   void FindCandidates();
+  void CheckAcrossLines();
   // Every search goes through the match guard, as the component's do.
   MatchGuard Guard(std::size_t i) const { return MatchGuard(expressions_[i], minimumLengths_[i]); }
-  bool FindWith(const MatchGuard& guard, const char* begin, const char* end, const char* from,
-                boost::cmatch& results) const;
-  bool FindWord(const MatchGuard& guard, const char* begin, const char* end, const char* from,
-                boost::cmatch& results) const;
+  bool FindWith(std::size_t i, const char* begin, const char* end, const char* from, boost::cmatch& results) const;
+  bool FindWord(std::size_t i, const char* begin, const char* end, const char* from, boost::cmatch& results) const;
 
   std::vector<boost::regex> expressions_;
   std::vector<std::size_t> minimumLengths_;  // MatchGuard's, one per expression
+  std::vector<boost::regex_constants::match_flag_type> flags_;  // one per expression
   LineFit fit_;
   std::unique_ptr<LiteralScanner> candidates_;
+  bool acrossLines_ = false;
 };
 
 // Whether `c` is a word byte for LineFit::Word: an ASCII letter or digit or '_'.

@@ -6,16 +6,26 @@
 // stays bounded by the chunk size and the longest line (lines longer than
 // the reader's line limit are cut there). Each line is matched on its own
 // with a LineMatcher and handed to a sink. When only selected lines are
-// wanted and the matcher has candidate literals, only the lines holding one
-// are matched; the others are counted and passed over.
+// wanted, the lines that cannot be selected are counted and passed over
+// without a search of their own: when the matcher has candidate literals,
+// only the lines holding one are matched; otherwise, when its matches stay
+// within lines, one search runs over many lines from match to match.
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "engine/ChunkReader.h"
 #include "engine/LineMatcher.h"
 
 namespace RegexComponent::engine {
+
+// One match in a line: the bytes [begin, end).
+struct LineMatch {
+  const char* begin;
+  const char* end;
+};
 
 struct LineView {
   const char* begin;
@@ -23,6 +33,11 @@ struct LineView {
   std::uint64_t number;     // 1 for the first line; counts line feeds only
   std::uint64_t offset;     // byte offset of begin in the stream
   bool terminated;          // a line feed (or, for binary data, a NUL) follows
+  // Every match of a selected line, in order, as successive
+  // LineMatcher::Find calls from the line's start (each from the end of the
+  // one before) give them, when the search found them on its way; empty
+  // when it did not, and the sink finds them itself if it needs them.
+  std::span<const LineMatch> matches = {};
 };
 
 class LineSink {
@@ -47,6 +62,9 @@ struct LineSearchOptions {
   // Match only the lines that hold one of the matcher's Candidates, when
   // that is exact; off, every line is matched (for comparisons).
   bool candidates = true;
+  // Hand the sink each selected line's matches, where the search can find
+  // them on its way (LineView::matches).
+  bool lineMatches = false;
   std::size_t chunkSize = ChunkReader::kDefaultChunkSize;
 };
 
@@ -63,9 +81,15 @@ class LineSearch {
 
  private:
   bool SearchChunk(const Chunk& chunk, LineSink& sink);
+  bool SearchLines(const char* from, const char* end, LineSink& sink);
   bool SearchCandidates(const Chunk& chunk, const LiteralScanner& candidates, LineSink& sink);
+  bool SearchAcross(const Chunk& chunk, LineSink& sink);
+  bool SearchAcrossWithMatches(const Chunk& chunk, LineSink& sink);
+  bool FindAcross(const Chunk& chunk, const char* from);
+  const char* LineStart(const char* line, const char* at);
   void Skip(const char* from, const char* to);
   bool Deliver(const char* begin, const char* end, bool terminated, LineSink& sink);
+  bool DeliverSelected(const char* begin, const char* end, bool terminated, LineSink& sink);
   // A NUL ends a line for matching but does not start a numbered line, nor
   // does the rest of a line cut at the reader's line limit.
   bool StartsNumberedLine(const char* begin) const {
@@ -80,6 +104,10 @@ class LineSearch {
   std::uint64_t base_ = 0;  // stream offset of the current chunk's first byte
   const char* chunkBegin_ = nullptr;
   bool chunkFirst_ = true;
+  // FindAcross's last match, and the matches of the line delivered next.
+  boost::cmatch found_;
+  std::vector<LineMatch> lineMatches_;
+  bool gaveUp_ = false;
 };
 
 }  // namespace RegexComponent::engine

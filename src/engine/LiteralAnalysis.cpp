@@ -53,6 +53,10 @@ struct Info {
   std::size_t maxLength = 0;
   bool newline = false;  // a match may hold a line feed
   std::optional<Factor> factor;
+  // Repeats whose count can vary (one inside a group that repeats counts
+  // twice), and whether there is an alternation.
+  std::size_t variables = 0;
+  bool alternation = false;
 };
 
 bool Locates(const Factor& f) { return f.reach != kUnbounded || f.lineSafe; }
@@ -102,6 +106,10 @@ class SequenceBuilder {
     info_.maxLength = SatAdd(info_.maxLength, maxLength);
     info_.newline = info_.newline || newline;
   }
+  void AddShape(std::size_t variables, bool alternation) {
+    info_.variables = SatAdd(info_.variables, variables);
+    info_.alternation = info_.alternation || alternation;
+  }
   Info Finish() {
     CloseRun();
     return std::move(info_);
@@ -127,6 +135,8 @@ Info Alternate(std::vector<Info>& branches) {
     all.minLength = std::min(all.minLength, b.minLength);
     all.maxLength = std::max(all.maxLength, b.maxLength);
     all.newline = all.newline || b.newline;
+    all.variables = SatAdd(all.variables, b.variables);
+    all.alternation = true;
     if (!all.factor || !b.factor || all.factor->literals.size() + b.factor->literals.size() > kMaxLiterals) {
       all.factor.reset();
       continue;
@@ -168,6 +178,9 @@ class PerlReader {
     if (!info || pos_ != text_.size()) return std::nullopt;
     return info;
   }
+  // Whether the text holds ^ or $, and a lazy repeat (valid after Run).
+  bool Anchored() const { return anchored_; }
+  bool Lazy() const { return lazy_; }
 
  private:
   bool AtEnd() const { return pos_ >= text_.size(); }
@@ -208,6 +221,7 @@ class PerlReader {
   // after it unless the atom stands exactly once.
   static void AddByte(SequenceBuilder& seq, const ByteSet& set, Repeat repeat) {
     const bool once = repeat.min == 1 && repeat.max == 1;
+    seq.AddShape(repeat.min != repeat.max ? 1 : 0, false);
     if (repeat.min >= 1 && set.count() <= kMaxPositionBytes) {
       seq.Extend(set);
       if (!once) seq.CloseRun();
@@ -219,6 +233,8 @@ class PerlReader {
 
   static void AddGroup(SequenceBuilder& seq, const Info& group, Repeat repeat) {
     seq.CloseRun();
+    const std::size_t inner = repeat.max > 1 ? SatMul(group.variables, 2) : group.variables;
+    seq.AddShape(SatAdd(inner, repeat.min != repeat.max ? 1 : 0), group.alternation);
     if (repeat.min >= 1 && group.factor) seq.Offer(*group.factor);
     const std::size_t maxLength = repeat.max == 0 ? 0 : SatMul(group.maxLength, repeat.max);
     seq.Append(SatMul(group.minLength, repeat.min), maxLength, repeat.max > 0 && group.newline);
@@ -228,7 +244,7 @@ class PerlReader {
     const char c = text_[pos_];
     switch (c) {
       case '(': return Group();
-      case '^': case '$': ++pos_; return Atom{Atom::Kind::kAssertion, {}, {}};
+      case '^': case '$': ++pos_; anchored_ = true; return Atom{Atom::Kind::kAssertion, {}, {}};
       case '.': ++pos_; return ByteAtom(bytes_.Of("."));
       case '[': return Set();
       case '\\': return Escape();
@@ -343,7 +359,10 @@ class PerlReader {
   }
 
   std::optional<Repeat> Lazy(Repeat r) {
-    if (At('?')) ++pos_;
+    if (At('?')) {
+      ++pos_;
+      lazy_ = true;
+    }
     if (At('*') || At('+') || At('?') || At('{')) return std::nullopt;
     return r;
   }
@@ -352,6 +371,8 @@ class PerlReader {
   AtomBytes& bytes_;
   bool newlineAlt_;
   std::size_t pos_ = 0;
+  bool anchored_ = false;
+  bool lazy_ = false;
 };
 
 // The literal grammar: the text is the one literal.
@@ -365,11 +386,25 @@ std::optional<Info> ReadLiteralText(std::string_view text, AtomBytes& bytes) {
   return info;
 }
 
-std::optional<Info> Read(std::string_view pattern, bc::syntax_option_type syntax, AtomBytes& bytes) {
+// What the reading found beyond Info: whether the text holds ^ or $, and a
+// lazy repeat.
+struct Marks {
+  bool anchored = false;
+  bool lazy = false;
+};
+
+// The expression read in its grammar.
+std::optional<Info> Read(std::string_view pattern, bc::syntax_option_type syntax, AtomBytes& bytes,
+                         Marks& marks) {
+  marks = Marks();
   const bc::syntax_option_type grammar = syntax & (boost::regbase::main_option_type | boost::regbase::no_perl_ex);
   if (grammar == bc::literal && !(syntax & ~(kCommonOptions | bc::literal))) return ReadLiteralText(pattern, bytes);
   if (grammar != bc::perl || (syntax & ~kPerlOptions)) return std::nullopt;
-  return PerlReader(pattern, bytes, (syntax & boost::regbase::newline_alt) != 0).Run();
+  PerlReader reader(pattern, bytes, (syntax & boost::regbase::newline_alt) != 0);
+  std::optional<Info> info = reader.Run();
+  marks.anchored = reader.Anchored();
+  marks.lazy = reader.Lazy();
+  return info;
 }
 
 }  // namespace
@@ -379,7 +414,8 @@ LiteralAnalysis AnalyzeLiterals(std::string_view pattern, bc::syntax_option_type
   LiteralAnalysis result;
   if (match & kRefusedMatchFlags) return result;
   AtomBytes bytes(syntax, match, locale);
-  std::optional<Info> info = Read(pattern, syntax, bytes);
+  Marks marks;
+  std::optional<Info> info = Read(pattern, syntax, bytes, marks);
   if (!info || info->minLength == 0 || !info->factor || !Locates(*info->factor)) return result;
   result.usable = true;
   result.literals = std::move(info->factor->literals);
@@ -388,6 +424,22 @@ LiteralAnalysis AnalyzeLiterals(std::string_view pattern, bc::syntax_option_type
   result.maxLength = info->maxLength;
   result.matchesNewline = info->newline;
   return result;
+}
+
+bool StaysWithinLine(std::string_view pattern, bc::syntax_option_type syntax, bc::match_flag_type match,
+                     const std::locale& locale) {
+  if (match & kRefusedMatchFlags) return false;
+  AtomBytes bytes(syntax, match, locale);
+  Marks marks;
+  const std::optional<Info> info = Read(pattern, syntax, bytes, marks);
+  return info && !marks.anchored && info->minLength > 0 && !info->newline;
+}
+
+bool FirstMatchIsLongest(std::string_view pattern, bc::syntax_option_type syntax, const std::locale& locale) {
+  AtomBytes bytes(syntax, bc::match_default, locale);
+  Marks marks;
+  const std::optional<Info> info = Read(pattern, syntax, bytes, marks);
+  return info && !marks.lazy && !info->alternation && info->variables <= 1;
 }
 
 }  // namespace RegexComponent::engine

@@ -1,7 +1,8 @@
 // What every match of an expression must contain, derived from the text
 // handed to boost::basic_regex and its syntax options.
 //
-// Interface: AnalyzeLiterals() gives either "not usable" or
+// Interface: StaysWithinLine(), FirstMatchIsLongest(), and AnalyzeLiterals()
+// which gives either "not usable" or
 //   - literals: every match contains an occurrence of one of them; each
 //     literal is a sequence of byte sets (one byte, or a byte with its case
 //     variants under icase, or a small class);
@@ -53,5 +54,24 @@ struct LiteralAnalysis {
 LiteralAnalysis AnalyzeLiterals(std::string_view pattern, boost::regex_constants::syntax_option_type syntax,
                                 boost::regex_constants::match_flag_type match,
                                 const std::locale& locale = std::locale());
+
+// Whether every match is non-empty, holds no line feed and looks at nothing
+// beyond its line's ends but what \b, \B, \< and \> see there: the text is
+// read as above (the same refusals) and holds no ^ or $. A line feed is then
+// to the matcher what a subject's end is, so a search over many lines finds,
+// from any position, the match that a search of that position's line alone
+// would find from there.
+bool StaysWithinLine(std::string_view pattern, boost::regex_constants::syntax_option_type syntax,
+                     boost::regex_constants::match_flag_type match, const std::locale& locale = std::locale());
+
+// Whether, at any start, the first match Boost's perl rule finds is the
+// longest one there, taking the same path, so that match_perl finds exactly
+// what match_posix finds (groups included), only sooner. True when the text
+// reads as above and has no alternation, no lazy repeat and at most one
+// repeat whose count can vary, not inside another repeat: at a given start
+// the path is then fixed but for that count, which the perl rule tries from
+// the largest down, so its first success is the longest.
+bool FirstMatchIsLongest(std::string_view pattern, boost::regex_constants::syntax_option_type syntax,
+                         const std::locale& locale = std::locale());
 
 }  // namespace RegexComponent::engine

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "RandomLines.h"
 #include "TempFileTree.h"
 #include "engine/ExtendedAsPerl.h"
 #include "engine/FlagWords.h"
@@ -31,36 +32,6 @@ class RecordingSink final : public LineSink {
   }
   bool Binary() override { return true; }
 };
-
-// Atoms and quantifiers, many of which the extended and perl grammars read
-// differently: a backslash in a bracket, a repeated repeat, a lazy mark.
-const char* const kAtoms[] = {"a", "b", "ab", "ba ", " ", "x", ".", "\\.", "\\\\", "[ab]", "[^a]", "[\\a]",
-                              "[[:alpha:]]", "(a|b)", "(ab)", "\\w", "\\s", "\\d", "\\b", "\\<", "\\>", "{",
-                              "A", "\\x"};
-const char* const kQuantifiers[] = {"", "", "", "*", "+", "?", "{2}", "{1,2}", "{0,}", "+?", "*?", "??", "**", "{,2}"};
-
-std::string RandomPattern(std::mt19937& random) {
-  std::string pattern = random() % 6 == 0 ? "^" : "";
-  const int atoms = 1 + static_cast<int>(random() % 4);
-  for (int i = 0; i < atoms; ++i) {
-    if (i > 0 && random() % 6 == 0) pattern += '|';
-    pattern += kAtoms[random() % std::size(kAtoms)];
-    pattern += kQuantifiers[random() % std::size(kQuantifiers)];
-  }
-  if (random() % 6 == 0) pattern += '$';
-  return pattern;
-}
-
-std::string RandomText(std::mt19937& random) {
-  static const char kAlphabet[] = "aabbb xA.\\{}1\t";
-  std::string text;
-  for (int line = static_cast<int>(random() % 60); line > 0; --line) {
-    for (std::size_t k = random() % 24; k > 0; --k) text += kAlphabet[random() % (sizeof kAlphabet - 1)];
-    text += '\n';
-  }
-  if (random() % 2) text += "ab ba";
-  return text;
-}
 
 class LineCandidatesTest : public ::testing::Test {
  protected:

@@ -128,6 +128,7 @@ class Searcher : public GrepFileHandler {
     engine::LineSearchOptions options;
     options.invert = s.invert;
     options.everyLine = files.NeedsEveryLine();
+    options.lineMatches = files.UsesLineMatches();
     options.detectBinary = s.binaryFiles != BinaryFiles::Text;
     return options;
   }

@@ -20,6 +20,7 @@ class GrepJsonPrinter final : public GrepSink {
   GrepJsonPrinter(const GrepSettings& settings, const engine::LineMatcher& matcher, GrepWriter& out);
 
   bool NeedsEveryLine() const override { return false; }
+  bool UsesLineMatches() const override { return false; }
   void Begin(const std::string& name, bool showName, int offsetWidth) override;
   bool Line(const engine::LineView& line, bool selected) override;
   bool Binary() override;

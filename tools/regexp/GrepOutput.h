@@ -21,6 +21,9 @@ class GrepSink : public engine::LineSink {
  public:
   // Whether unselected lines are needed (for context).
   virtual bool NeedsEveryLine() const = 0;
+  // Whether selected lines had best come with their matches
+  // (engine::LineView::matches), which only the parts of a line need.
+  virtual bool UsesLineMatches() const = 0;
   // Starts a file: `name` as printed, `showName` for the prefix, and the
   // width of numbers under -T.
   virtual void Begin(const std::string& name, bool showName, int offsetWidth) = 0;
@@ -37,6 +40,7 @@ class GrepPrinter final : public GrepSink {
               const GrepColors* colors);
 
   bool NeedsEveryLine() const override { return before_ > 0 || after_ > 0; }
+  bool UsesLineMatches() const override { return s_.onlyMatching || colors_ != nullptr; }
   void Begin(const std::string& name, bool showName, int offsetWidth) override;
   bool Line(const engine::LineView& line, bool selected) override;
   bool Binary() override;
@@ -56,6 +60,7 @@ class GrepPrinter final : public GrepSink {
   void PrintLine(const engine::LineView& line, char sep);
   void Separator(std::uint64_t number);
   void Head(std::uint64_t number, std::uint64_t offset, char sep, std::size_t length);
+  bool NextMatch(const engine::LineView& line, const char* from, std::size_t& known, engine::LineMatch& match);
   const char* Middle(const engine::LineView& line, const std::string& lineColor,
                      const std::string& matchColor);
   const char* Tail(const char* from, const char* end, const std::string& lineColor);
@@ -87,6 +92,7 @@ class GrepPrinter final : public GrepSink {
   bool binary_ = false;
   std::uint64_t selectedBeforeBinary_ = 0;
   std::deque<HeldLine> held_;      // up to before_ unselected lines
+  boost::cmatch found_;            // Find's results, kept for their storage
 };
 
 }  // namespace RegexComponent::tool
