@@ -13,6 +13,7 @@
 #include <boost/regex.hpp>
 
 #include "RegexComponent/RegularExpressionCustom.h"
+#include "engine/MatchGuard.h"
 
 namespace RegexComponent::detail {
 
@@ -42,9 +43,9 @@ struct ComponentState {
   std::string FormatString;
   bool ExpressionParsed = false;
   boost::regex CompiledExpression;
-  // The shortest match CompiledExpression can have, worked out once per
+  // What the match guard works out about CompiledExpression, once per
   // compilation for the searches that run it.
-  std::size_t CompiledMinimumLength = 0;
+  engine::MatchGuard::Facts CompiledFacts;
   std::unique_ptr<HeldMatch> LastMatch;
   const reg_match* CurrentGrepMatch = nullptr;
   std::int32_t FileSubexpressionLimit = 0;

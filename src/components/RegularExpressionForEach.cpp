@@ -75,7 +75,7 @@ std::uint64_t RegularExpressionCustom::ForEachMatch(MatchCallback f, std::stop_t
     return f(view);
   };
   const char* begin = subject->data();
-  engine::MatchGuard(expression, State->CompiledMinimumLength).Grep(deliver, begin, begin + subject->size(), flags);
+  engine::MatchGuard(expression, State->CompiledFacts).Grep(deliver, begin, begin + subject->size(), flags);
   return delivered;
 }
 

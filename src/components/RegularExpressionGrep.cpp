@@ -42,7 +42,7 @@ std::uint32_t RC::Grep() {
   // The prefiltered grep reports exactly what the plain one does; its literal
   // analysis is paid for on every run, so only a large subject gets it.
   if (subject->size() < kPrefilterMinSubject) {
-    return static_cast<std::uint32_t>(engine::MatchGuard(expression, State->CompiledMinimumLength).Grep(onMatch, begin, end, flags));
+    return static_cast<std::uint32_t>(engine::MatchGuard(expression, State->CompiledFacts).Grep(onMatch, begin, end, flags));
   }
   engine::PrefilteredSearch search(expression, flags);
   return static_cast<std::uint32_t>(search.Grep(onMatch, begin, end));

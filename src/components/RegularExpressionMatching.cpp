@@ -25,7 +25,7 @@ bool SearchInto(const detail::ComponentState& state, reg_match& results, const c
                 boost::regex_constants::match_flag_type flags) {
   bool found = false;
   try {
-    found = engine::MatchGuard(state.CompiledExpression, state.CompiledMinimumLength).Search(begin, end, results, flags);
+    found = engine::MatchGuard(state.CompiledExpression, state.CompiledFacts).Search(begin, end, results, flags);
   } catch (...) {
     results = reg_match();
     throw;

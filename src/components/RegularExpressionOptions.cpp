@@ -35,7 +35,7 @@ std::uint8_t RC::ParseExpression() {
   s.CompiledExpression.imbue(s.ExpressionLocale);
   const char* first = translated.pattern.data();
   s.CompiledExpression.assign(first, first + translated.pattern.size(), translated.flags | boost::regex::no_except);
-  s.CompiledMinimumLength = engine::MatchGuard(s.CompiledExpression).MinimumLength();
+  s.CompiledFacts = engine::MatchGuard::Study(s.CompiledExpression);
   s.ExpressionParsed = true;
   return ConvertREXResult(static_cast<unsigned>(s.CompiledExpression.status()));
 }

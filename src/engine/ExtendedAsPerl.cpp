@@ -87,4 +87,15 @@ bc::syntax_option_type PerlOptionsFor(bc::syntax_option_type options) {
   return options & ~(boost::regbase::no_perl_ex | boost::regbase::no_escape_in_lists | boost::regbase::no_bk_refs);
 }
 
+std::optional<PerlReading> ReadAsPerl(const boost::regex& expression) {
+  if (expression.empty() || expression.status() != 0) return std::nullopt;
+  PerlReading reading{expression.str(), expression.flags()};
+  if (!(reading.options & boost::regbase::no_perl_ex)) return reading;
+  if ((reading.options & boost::regbase::main_option_type) != bc::perl ||
+      !ExtendedReadsAsPerl(reading.text, (reading.options & boost::regbase::newline_alt) != 0))
+    return std::nullopt;
+  reading.options = PerlOptionsFor(reading.options);
+  return reading;
+}
+
 }  // namespace RegexComponent::engine

@@ -41,36 +41,13 @@ bool HasBackReference(std::string_view text) {
   return false;
 }
 
-// The expression as the literal analysis reads it: its text with options of
-// the perl or literal grammar (an extended expression that reads the same
-// way in the perl grammar takes the perl options), or nothing when the
-// analysis cannot be trusted with it.
-struct AnalysedForm {
-  std::string text;
-  bc::syntax_option_type options;
-};
-
-std::optional<AnalysedForm> FormFor(const boost::regex& expression) {
-  AnalysedForm form{expression.str(), expression.flags()};
-  const bool literalText = (form.options & boost::regbase::main_option_type) == bc::literal;
-  if (!literalText && !FewRepeats(form.text)) return std::nullopt;
-  if (form.options & boost::regbase::no_perl_ex) {
-    if ((form.options & boost::regbase::main_option_type) != bc::perl ||
-        !ExtendedReadsAsPerl(form.text, (form.options & boost::regbase::newline_alt) != 0))
-      return std::nullopt;
-    form.options = PerlOptionsFor(form.options);
-  }
+// The expression as the literal analysis reads it, or nothing where the
+// skipping it allows could hide Boost giving up (see RepeatShape.h).
+std::optional<PerlReading> FormFor(const boost::regex& expression) {
+  std::optional<PerlReading> form = ReadAsPerl(expression);
+  const bool literalText = form && (form->options & boost::regbase::main_option_type) == bc::literal;
+  if (!form || (!literalText && !FewRepeats(form->text))) return std::nullopt;
   return form;
-}
-
-// The line flags, with Boost's perl rule in place of the leftmost-longest
-// one where the two find the same matches (the perl rule stops at the first
-// match it finds at a start, the other tries every way on).
-bc::match_flag_type FlagsFor(const boost::regex& expression) {
-  const std::optional<AnalysedForm> form = FormFor(expression);
-  if ((kLineFlags & bc::match_posix) && form && FirstMatchIsLongest(form->text, form->options, expression.getloc()))
-    return (kLineFlags & ~bc::match_posix) | bc::match_perl;
-  return kLineFlags;
 }
 
 bool Longer(const boost::cmatch& a, const boost::cmatch& b) { return a.length(0) > b.length(0); }
@@ -100,10 +77,7 @@ LineMatcher::LineMatcher(const std::vector<std::string>& patterns, std::uint32_t
   if (joinedCount == 1 && !literal) expressions_.push_back(CompileOne(syntaxWord, joined));
   if (joinedCount > 1 || (joinedCount == 1 && literal))
     expressions_.push_back(Compile(syntaxWord | syntax::NewlineAsAlternation, joined));
-  for (const boost::regex& expression : expressions_) {
-    minimumLengths_.push_back(MatchGuard(expression).MinimumLength());
-    flags_.push_back(FlagsFor(expression));
-  }
+  for (const boost::regex& expression : expressions_) facts_.push_back(MatchGuard::Study(expression));
   FindCandidates();
   CheckAcrossLines();
 }
@@ -115,7 +89,7 @@ LineMatcher::LineMatcher(const std::vector<std::string>& patterns, std::uint32_t
 void LineMatcher::FindCandidates() {
   std::vector<Literal> literals;
   for (const boost::regex& expression : expressions_) {
-    const std::optional<AnalysedForm> form = FormFor(expression);
+    const std::optional<PerlReading> form = FormFor(expression);
     if (!form) return;
     const LiteralAnalysis analysis = AnalyzeLiterals(form->text, form->options, kLineFlags, expression.getloc());
     if (!analysis.usable) return;
@@ -128,16 +102,16 @@ void LineMatcher::FindCandidates() {
 // expressions would each need a search of their own.
 void LineMatcher::CheckAcrossLines() {
   if (expressions_.size() != 1 || fit_ != LineFit::Anywhere) return;
-  const std::optional<AnalysedForm> form = FormFor(expressions_.front());
+  const std::optional<PerlReading> form = FormFor(expressions_.front());
   acrossLines_ = form && StaysWithinLine(form->text, form->options, kLineFlags, expressions_.front().getloc());
 }
 
 bool LineMatcher::FindAcross(const char* base, const char* end, const char* from, boost::cmatch& results) const {
-  return Guard(0).Search(from, end, results, flags_[0], base);
+  return Guard(0).Search(from, end, results, kLineFlags, base);
 }
 
 void LineMatcher::GrepAcross(const char* begin, const char* end, const MatchGuard::OnMatch& onMatch) const {
-  Guard(0).Grep(onMatch, begin, end, flags_[0]);
+  Guard(0).Grep(onMatch, begin, end, kLineFlags);
 }
 
 bool LineMatcher::Matches(const char* begin, const char* end) const {
@@ -145,9 +119,9 @@ bool LineMatcher::Matches(const char* begin, const char* end) const {
   thread_local boost::cmatch results;
   for (std::size_t i = 0; i < expressions_.size(); ++i) {
     const MatchGuard guard = Guard(i);
-    if (fit_ == LineFit::WholeLine && guard.Match(begin, end, results, flags_[i])) return true;
+    if (fit_ == LineFit::WholeLine && guard.Match(begin, end, results, kLineFlags)) return true;
     // Any match will do: the first found is enough to select the line.
-    if (fit_ == LineFit::Anywhere && guard.Search(begin, end, results, flags_[i] | bc::match_any)) return true;
+    if (fit_ == LineFit::Anywhere && guard.Search(begin, end, results, kLineFlags | bc::match_any)) return true;
   }
   if (fit_ != LineFit::Word) return false;
   return Find(begin, end, begin, results);
@@ -172,11 +146,11 @@ bool LineMatcher::FindWith(std::size_t i, const char* begin, const char* end, co
                            boost::cmatch& results) const {
   switch (fit_) {
     case LineFit::WholeLine:
-      return from == begin && Guard(i).Match(begin, end, results, flags_[i]);
+      return from == begin && Guard(i).Match(begin, end, results, kLineFlags);
     case LineFit::Word:
       return FindWord(i, begin, end, from, results);
     default:
-      return Guard(i).Search(from, end, results, flags_[i], begin);
+      return Guard(i).Search(from, end, results, kLineFlags, begin);
   }
 }
 
@@ -191,9 +165,9 @@ bool LineMatcher::FindWord(std::size_t i, const char* begin, const char* end, co
     return (first == begin || !IsWordByte(first[-1])) && (last == end || !IsWordByte(*last));
   };
   // The shorter match may not use the line's end as its own.
-  const bc::match_flag_type shorter = flags_[i] | bc::match_continuous | bc::match_not_eol | bc::match_not_eob;
+  const bc::match_flag_type shorter = kLineFlags | bc::match_continuous | bc::match_not_eol | bc::match_not_eob;
   for (const char* start = from; start <= end;) {
-    if (!guard.Search(start, end, results, flags_[i], begin)) return false;
+    if (!guard.Search(start, end, results, kLineFlags, begin)) return false;
     const char* first = results[0].first;
     const char* last = results[0].second;
     for (;;) {

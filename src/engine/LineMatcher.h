@@ -74,13 +74,12 @@ class LineMatcher {
   void FindCandidates();
   void CheckAcrossLines();
   // Every search goes through the match guard, as the component's do.
-  MatchGuard Guard(std::size_t i) const { return MatchGuard(expressions_[i], minimumLengths_[i]); }
+  MatchGuard Guard(std::size_t i) const { return MatchGuard(expressions_[i], facts_[i]); }
   bool FindWith(std::size_t i, const char* begin, const char* end, const char* from, boost::cmatch& results) const;
   bool FindWord(std::size_t i, const char* begin, const char* end, const char* from, boost::cmatch& results) const;
 
   std::vector<boost::regex> expressions_;
-  std::vector<std::size_t> minimumLengths_;  // MatchGuard's, one per expression
-  std::vector<boost::regex_constants::match_flag_type> flags_;  // one per expression
+  std::vector<MatchGuard::Facts> facts_;  // one per expression
   LineFit fit_;
   std::unique_ptr<LiteralScanner> candidates_;
   bool acrossLines_ = false;

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <optional>
+
+#include "engine/ExtendedAsPerl.h"
+#include "engine/LiteralAnalysis.h"
 
 namespace RegexComponent::engine {
 namespace {
@@ -250,14 +254,30 @@ std::uint64_t MatchGuard::StateLimit(std::uint64_t textLength, std::uint64_t exp
   return std::max(linear, quadratic);
 }
 
-MatchGuard::MatchGuard(const boost::regex& expression) : MatchGuard(expression, ShortestMatch(expression)) {}
+MatchGuard::Facts MatchGuard::Study(const boost::regex& expression) {
+  Facts facts;
+  facts.minimumLength = ShortestMatch(expression);
+  const std::optional<PerlReading> reading = ReadAsPerl(expression);
+  facts.perlRuleAgrees = reading && FirstMatchIsLongest(reading->text, reading->options, expression.getloc());
+  return facts;
+}
 
-MatchGuard::MatchGuard(const boost::regex& expression, std::size_t minimumLength)
-    : expression_(expression), minimumLength_(minimumLength), bounded_(expression.size() > kPlainLength) {}
+MatchGuard::MatchGuard(const boost::regex& expression) : MatchGuard(expression, Study(expression)) {}
+
+MatchGuard::MatchGuard(const boost::regex& expression, const Facts& facts)
+    : expression_(expression), facts_(facts), bounded_(expression.size() > kPlainLength) {}
+
+// A partial match is left to the rule asked for: it is judged by where the
+// text ends, not by a path through the expression.
+bc::match_flag_type MatchGuard::Rule(bc::match_flag_type flags) const {
+  if (!facts_.perlRuleAgrees || !(flags & bc::match_posix) || (flags & bc::match_partial)) return flags;
+  return (flags & ~bc::match_posix) | bc::match_perl;
+}
 
 bool MatchGuard::Search(const char* first, const char* last, boost::cmatch& m, bc::match_flag_type flags,
                         const char* base) const {
-  if (!(flags & bc::match_partial) && static_cast<std::size_t>(last - first) < minimumLength_) {
+  flags = Rule(flags);
+  if (!(flags & bc::match_partial) && static_cast<std::size_t>(last - first) < facts_.minimumLength) {
     if (!m.empty()) m = boost::cmatch();
     return false;
   }
@@ -273,7 +293,8 @@ bool MatchGuard::Search(const char* first, const char* last, boost::cmatch& m, b
 }
 
 bool MatchGuard::Match(const char* first, const char* last, boost::cmatch& m, bc::match_flag_type flags) const {
-  if (static_cast<std::size_t>(last - first) < minimumLength_) {
+  flags = Rule(flags);
+  if (static_cast<std::size_t>(last - first) < facts_.minimumLength) {
     if (!m.empty()) m = boost::cmatch();
     return false;
   }
@@ -299,9 +320,10 @@ bool MatchGuard::ReachesEnd(const char* first, const char* last, bc::match_flag_
 
 unsigned MatchGuard::Grep(const OnMatch& onMatch, const char* first, const char* last,
                           bc::match_flag_type flags) const {
-  if (!bounded_) return GrepWalk<boost::cmatch>(expression_, minimumLength_, first, last, flags, onMatch);
+  flags = Rule(flags);
+  if (!bounded_) return GrepWalk<boost::cmatch>(expression_, facts_.minimumLength, first, last, flags, onMatch);
   boost::cmatch copy;
-  return GrepWalk<GuardResults>(expression_, minimumLength_, first, last, flags, [&](const GuardResults& m) {
+  return GrepWalk<GuardResults>(expression_, facts_.minimumLength, first, last, flags, [&](const GuardResults& m) {
     CopyResults(m, copy, expression_);
     return onMatch(copy);
   });

@@ -34,11 +34,22 @@ class MatchGuard {
   // Expressions up to this length run on Boost's own matcher and limit.
   static constexpr std::size_t kPlainLength = 16;
 
+  // What a guard works out about its expression, once for many searches.
+  struct Facts {
+    std::size_t minimumLength = 0;  // a lower bound of any match's length
+    // Boost's perl rule finds what its leftmost-longest rule finds, groups
+    // included (FirstMatchIsLongest in LiteralAnalysis.h), and stops at the
+    // first match at a start instead of trying every way on: a search asked
+    // for the leftmost-longest match (match_posix) runs the perl rule.
+    bool perlRuleAgrees = false;
+  };
+  static Facts Study(const boost::regex& expression);
+
   // `expression` must outlive the guard and stay unchanged while it is used.
   explicit MatchGuard(const boost::regex& expression);
-  // The same with MinimumLength() of an earlier guard of `expression`, for
-  // callers that search with one expression many times.
-  MatchGuard(const boost::regex& expression, std::size_t minimumLength);
+  // The same with the Study() of `expression`, for callers that search with
+  // one expression many times.
+  MatchGuard(const boost::regex& expression, const Facts& facts);
 
   // As boost::regex_search(first, last, m, expression, flags, base).
   bool Search(const char* first, const char* last, boost::cmatch& m, boost::regex_constants::match_flag_type flags,
@@ -64,7 +75,7 @@ class MatchGuard {
                   const char* base) const;
 
   // A lower bound of the length of any match of the expression.
-  std::size_t MinimumLength() const { return minimumLength_; }
+  std::size_t MinimumLength() const { return facts_.minimumLength; }
   // Whether searches run on the matcher of our own.
   bool Bounded() const { return bounded_; }
   // The number of matcher states one search over `textLength` characters may
@@ -72,8 +83,12 @@ class MatchGuard {
   static std::uint64_t StateLimit(std::uint64_t textLength, std::uint64_t expressionLength);
 
  private:
+  // The flags a search runs with: the perl rule for leftmost-longest where
+  // the two agree.
+  boost::regex_constants::match_flag_type Rule(boost::regex_constants::match_flag_type flags) const;
+
   const boost::regex& expression_;
-  std::size_t minimumLength_;
+  Facts facts_;
   bool bounded_;
 };
 

@@ -18,6 +18,7 @@
 #include "engine/LineSearch.h"
 #include "engine/LiteralAnalysis.h"
 #include "engine/MatchFlags.h"
+#include "engine/MatchGuard.h"
 #include "engine/SyntaxTranslator.h"
 
 namespace RegexComponent::engine {
@@ -168,6 +169,8 @@ TEST(FirstMatchIsLongestTest, PerlRuleAgreesWithLeftmostLongestWhereAllowed) {
   for (const char* no : {"a|ab", "a*(ab)?", "a+?b", "(a+)+", "(a+){2}", "a*b?", "(a*)?b"})
     EXPECT_FALSE(allowed(no)) << no;
 
+  // Through the guard, which runs the perl rule where its study allows,
+  // against Boost's leftmost-longest search, from every start.
   std::mt19937 random(20261211);
   int compared = 0;
   for (int round = 0; round < 6000; ++round) {
@@ -180,22 +183,22 @@ TEST(FirstMatchIsLongestTest, PerlRuleAgreesWithLeftmostLongestWhereAllowed) {
     } catch (const boost::regex_error&) {
       continue;
     }
-    const bool perlGrammar = (t.flags & boost::regbase::no_perl_ex) == 0;
-    if (!perlGrammar || !FirstMatchIsLongest(t.pattern, t.flags)) continue;
+    const MatchGuard guard(expression);
+    if (!MatchGuard::Study(expression).perlRuleAgrees) continue;
     ++compared;
     const std::string text = RandomText(random);
     const char* begin = text.data();
     const char* end = begin + text.size();
     for (const char* from = begin; from <= end; ++from) {
-      boost::cmatch longest, first;
-      const auto flags = from == begin ? boost::match_default : boost::match_prev_avail;
-      const bool a = boost::regex_search(from, end, longest, expression, flags | boost::match_posix);
-      const bool b = boost::regex_search(from, end, first, expression, flags | boost::match_perl);
+      boost::cmatch longest, guarded;
+      const auto flags = (from == begin ? boost::match_default : boost::match_prev_avail) | boost::match_posix;
+      const bool a = boost::regex_search(from, end, longest, expression, flags, begin);
+      const bool b = guard.Search(from, end, guarded, flags, begin);
       ASSERT_EQ(a, b) << pattern << " at " << (from - begin) << " in\n" << text;
       if (!a) break;
       for (std::size_t i = 0; i < longest.size(); ++i)
-        ASSERT_TRUE(longest[i].matched == first[i].matched && longest.position(i) == first.position(i) &&
-                    longest.length(i) == first.length(i))
+        ASSERT_TRUE(longest[i].matched == guarded[i].matched && longest.position(i) == guarded.position(i) &&
+                    longest.length(i) == guarded.length(i))
             << pattern << " group " << i << " at " << (from - begin) << " in\n" << text;
     }
   }
