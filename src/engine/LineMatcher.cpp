@@ -184,4 +184,10 @@ bool LineMatcher::FindWord(std::size_t i, const char* begin, const char* end, co
   return false;
 }
 
+bool LineMatchCursor::Next(boost::cmatch& results) {
+  if (from_ > end_ || !matcher_.Find(begin_, end_, from_, results)) return false;
+  from_ = results.length(0) > 0 ? results[0].second : results[0].first + 1;
+  return true;
+}
+
 }  // namespace RegexComponent::engine

@@ -1,7 +1,8 @@
 // Matching one line at a time, the way grep selects lines.
 //
 // External interface: LineFit, LineMatcher (construction from patterns and
-// the component's syntax-flag word, Matches, Find, FindAcross).
+// the component's syntax-flag word, Matches, Find, FindAcross),
+// LineMatchCursor.
 //
 // A line is the text between two line terminators, without them: nothing a
 // pattern matches can reach into the next line, `^` and `$` match only at
@@ -83,6 +84,23 @@ class LineMatcher {
   LineFit fit_;
   std::unique_ptr<LiteralScanner> candidates_;
   bool acrossLines_ = false;
+};
+
+// The matches of one line one after another, as grep takes them: each is
+// Find's from the end of the one before, or from one byte further after an
+// empty match.
+class LineMatchCursor {
+ public:
+  LineMatchCursor(const LineMatcher& matcher, const char* begin, const char* end)
+      : matcher_(matcher), begin_(begin), end_(end), from_(begin) {}
+  // The next match into `results`; false when there is none.
+  bool Next(boost::cmatch& results);
+
+ private:
+  const LineMatcher& matcher_;
+  const char* begin_;
+  const char* end_;
+  const char* from_;
 };
 
 // Whether `c` is a word byte for LineFit::Word: an ASCII letter or digit or '_'.

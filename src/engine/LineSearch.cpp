@@ -185,9 +185,22 @@ void LineSearch::Skip(const char* from, const char* to) {
 
 bool LineSearch::Deliver(const char* begin, const char* end, bool terminated, LineSink& sink) {
   if (StartsNumberedLine(begin)) ++lineNumber_;
-  const bool selected = matcher_.Matches(begin, end) != options_.invert;
+  // When only selected lines go to the sink and it takes their matches, the
+  // search for the line's first match is the one that selects it.
+  const bool collect = options_.lineMatches && !options_.invert && !options_.everyLine;
+  bool matched;
+  if (collect) {
+    lineMatches_.clear();
+    LineMatchCursor cursor(matcher_, begin, end);
+    while (cursor.Next(found_)) lineMatches_.push_back(LineMatch{found_[0].first, found_[0].second});
+    matched = !lineMatches_.empty();
+  } else {
+    matched = matcher_.Matches(begin, end);
+  }
+  const bool selected = matched != options_.invert;
   if (!selected && !options_.everyLine) return true;
-  const LineView view{begin, end, lineNumber_, base_ + static_cast<std::uint64_t>(begin - chunkBegin_), terminated};
+  LineView view{begin, end, lineNumber_, base_ + static_cast<std::uint64_t>(begin - chunkBegin_), terminated};
+  if (collect) view.matches = lineMatches_;
   return sink.Line(view, selected);
 }
 

@@ -33,10 +33,10 @@ struct LineView {
   std::uint64_t number;     // 1 for the first line; counts line feeds only
   std::uint64_t offset;     // byte offset of begin in the stream
   bool terminated;          // a line feed (or, for binary data, a NUL) follows
-  // Every match of a selected line, in order, as successive
-  // LineMatcher::Find calls from the line's start (each from the end of the
-  // one before) give them, when the search found them on its way; empty
-  // when it did not, and the sink finds them itself if it needs them.
+  // Every match of a selected line, in order, as LineMatchCursor gives
+  // them, when the search was asked for them (LineSearchOptions::
+  // lineMatches) and only selected lines are wanted; otherwise empty, and
+  // the sink finds them itself if it needs them.
   std::span<const LineMatch> matches = {};
 };
 
@@ -62,8 +62,8 @@ struct LineSearchOptions {
   // Match only the lines that hold one of the matcher's Candidates, when
   // that is exact; off, every line is matched (for comparisons).
   bool candidates = true;
-  // Hand the sink each selected line's matches, where the search can find
-  // them on its way (LineView::matches).
+  // Hand the sink each selected line's matches (LineView::matches) when
+  // only selected lines are wanted.
   bool lineMatches = false;
   std::size_t chunkSize = ChunkReader::kDefaultChunkSize;
 };
@@ -104,7 +104,7 @@ class LineSearch {
   std::uint64_t base_ = 0;  // stream offset of the current chunk's first byte
   const char* chunkBegin_ = nullptr;
   bool chunkFirst_ = true;
-  // FindAcross's last match, and the matches of the line delivered next.
+  // The last match found, and the matches of the line delivered next.
   boost::cmatch found_;
   std::vector<LineMatch> lineMatches_;
   bool gaveUp_ = false;

@@ -81,24 +81,33 @@ const char* const kClassAtoms[] = {"\\w",   "\\d",  "[[:alpha:]]", ".",  "[^a]",
 // Mostly repeats that cannot match nothing.
 const char* const kSomeQuantifiers[] = {"", "", "+", "{2}", "{1,2}", "?", "*", "+?"};
 
-TEST_F(LineAcrossTest, SearchingAcrossLinesSelectsAndFindsWhatEachLineAloneDoes) {
+// Both fast paths, the one over candidate lines and the one across lines,
+// with and without the lines' matches, against every line matched alone.
+TEST_F(LineAcrossTest, FastPathsSelectAndFindWhatEachLineAloneDoes) {
   const std::uint32_t kSyntaxes[] = {syntax::Extended, syntax::Normal, syntax::Literals,
                                      syntax::Extended | syntax::CaseInsensitive};
+  const LineFit kFits[] = {LineFit::Anywhere, LineFit::Anywhere, LineFit::Word, LineFit::WholeLine};
   std::mt19937 random(20261210);
   int across = 0;
+  int candidates = 0;
   for (int round = 0; round < 8000; ++round) {
     std::vector<std::string> patterns{RandomPattern(random, kClassAtoms, kSomeQuantifiers)};
     if (random() % 4 == 0) patterns.push_back(RandomPattern(random, kClassAtoms, kSomeQuantifiers));
     const std::uint32_t word = kSyntaxes[random() % std::size(kSyntaxes)];
+    const LineFit fit = kFits[random() % std::size(kFits)];
     std::unique_ptr<LineMatcher> matcher;
     try {
-      matcher = std::make_unique<LineMatcher>(patterns, word, LineFit::Anywhere);
+      matcher = std::make_unique<LineMatcher>(patterns, word, fit);
     } catch (const boost::regex_error&) {
       continue;
     }
     // Literal candidates come first; only the other patterns search across.
-    if (!matcher->SearchesAcrossLines() || matcher->Candidates()) continue;
-    ++across;
+    if (matcher->Candidates())
+      ++candidates;
+    else if (matcher->SearchesAcrossLines())
+      ++across;
+    else
+      continue;
     const std::string text = RandomText(random);
     tree.Write("f", text);
     for (const std::size_t chunk : {5u, 4096u}) {
@@ -107,13 +116,15 @@ TEST_F(LineAcrossTest, SearchingAcrossLinesSelectsAndFindsWhatEachLineAloneDoes)
         const auto fast = Search(*matcher, true, lineMatches, chunk);
         ASSERT_EQ(fast.lines, plain.lines)
             << "pattern " << patterns[0] << (patterns.size() > 1 ? " and " + patterns[1] : "") << " syntax "
-            << word << " chunk " << chunk << " lineMatches " << lineMatches << " text\n" << text;
+            << word << " fit " << static_cast<int>(fit) << " chunk " << chunk << " lineMatches " << lineMatches
+            << " text\n" << text;
         EXPECT_EQ(fast.handedOver, lineMatches ? fast.lines.size() : 0u) << patterns[0];
       }
     }
   }
-  // The comparison means something only if many patterns qualified.
-  EXPECT_GT(across, 300);
+  // The comparison means something only if many patterns took each path.
+  EXPECT_GT(across, 150);
+  EXPECT_GT(candidates, 300);
 }
 
 // A line the search across would deliver is not delivered again when the

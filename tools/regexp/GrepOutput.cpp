@@ -154,20 +154,6 @@ void GrepPrinter::Head(std::uint64_t number, std::uint64_t offset, char sep, std
   if (s_.initialTab && (showName_ || s_.lineNumber || s_.byteOffset) && length != 0) out_.Put('\t');
 }
 
-// The next match of `line` from `from` on: the next of the matches the
-// search handed over, or else Find's. `known` counts those already taken.
-bool GrepPrinter::NextMatch(const engine::LineView& line, const char* from, std::size_t& known,
-                            engine::LineMatch& match) {
-  if (!line.matches.empty()) {
-    if (known == line.matches.size()) return false;
-    match = line.matches[known++];
-    return true;
-  }
-  if (from > line.end || !matcher_.Find(line.begin, line.end, from, found_)) return false;
-  match = {found_[0].first, found_[0].second};
-  return true;
-}
-
 // Prints the line up to its last non-empty match, each match painted, and
 // returns where the unprinted rest begins. An empty match prints nothing;
 // the search goes on one byte further.
@@ -175,9 +161,12 @@ const char* GrepPrinter::Middle(const engine::LineView& line, const std::string&
                                 const std::string& matchColor) {
   const char* cur = line.begin;
   const char* mid = nullptr;
+  // The matches the search handed over, or else the cursor's.
   std::size_t known = 0;
-  engine::LineMatch match{};
-  while (NextMatch(line, cur, known, match)) {
+  engine::LineMatchCursor cursor(matcher_, line.begin, line.end);
+  while (known < line.matches.size() || (line.matches.empty() && cursor.Next(found_))) {
+    const engine::LineMatch match = known < line.matches.size() ? line.matches[known++]
+                                                                : engine::LineMatch{found_[0].first, found_[0].second};
     const char* b = match.begin;
     const auto size = static_cast<std::size_t>(match.end - match.begin);
     if (size == 0) {

@@ -60,7 +60,6 @@ class GrepPrinter final : public GrepSink {
   void PrintLine(const engine::LineView& line, char sep);
   void Separator(std::uint64_t number);
   void Head(std::uint64_t number, std::uint64_t offset, char sep, std::size_t length);
-  bool NextMatch(const engine::LineView& line, const char* from, std::size_t& known, engine::LineMatch& match);
   const char* Middle(const engine::LineView& line, const std::string& lineColor,
                      const std::string& matchColor);
   const char* Tail(const char* from, const char* end, const std::string& lineColor);
@@ -92,7 +91,7 @@ class GrepPrinter final : public GrepSink {
   bool binary_ = false;
   std::uint64_t selectedBeforeBinary_ = 0;
   std::deque<HeldLine> held_;      // up to before_ unselected lines
-  boost::cmatch found_;            // Find's results, kept for their storage
+  boost::cmatch found_;            // the cursor's results, kept for their storage
 };
 
 }  // namespace RegexComponent::tool
