@@ -233,12 +233,14 @@ void FileWalker::AddEntry(int dirfd, Level& level, const char* name, unsigned ch
 
 bool FileWalker::VisitFile(int dirfd, const char* name, bool mayBeLink) {
   std::uint64_t size = 0;
-  const UniqueFd fd(OpenRegularFile(dirfd, name, mayBeLink, size));
+  UniqueFd fd(OpenRegularFile(dirfd, name, mayBeLink, size));
+  if (!fd && (errno == EMFILE || errno == ENFILE) && visitor_->ReleaseDescriptors())
+    fd = UniqueFd(OpenRegularFile(dirfd, name, mayBeLink, size));
   if (!fd) {
     if (errno != 0) Report(path_, errno, mayBeLink);
     return true;
   }
-  return visitor_->Visit(path_.c_str(), fd.get(), size);
+  return visitor_->VisitOwned(path_.c_str(), fd, size);
 }
 
 // Opens subdirectory `name` of level `depth` as the next level, whose path

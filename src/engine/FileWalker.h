@@ -1,6 +1,8 @@
 // The deterministic walk over the files a file specification names.
 #pragma once
 
+#include "engine/UniqueFd.h"
+
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -17,6 +19,13 @@ class FileVisitor {
   // when the call throws); `size` is its size when opened. Returning false
   // ends the walk.
   virtual bool Visit(const char* path, int fd, std::uint64_t size) = 0;
+  // What the walker calls: Visit, unless the visitor would rather own the
+  // descriptor (fd.release()) than copy it to keep it past the call.
+  virtual bool VisitOwned(const char* path, UniqueFd& fd, std::uint64_t size) { return Visit(path, fd.get(), size); }
+  // Called when a file could not be opened for want of descriptors: a
+  // visitor that holds descriptors of files visited earlier settles them
+  // and closes them, and returns true for the open to be tried again.
+  virtual bool ReleaseDescriptors() { return false; }
 
  protected:
   ~FileVisitor() = default;

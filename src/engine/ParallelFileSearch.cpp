@@ -70,6 +70,9 @@ class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorS
   Pipeline& operator=(const Pipeline&) = delete;
 
   bool Visit(const char* path, int fd, std::uint64_t size) override;
+  bool VisitOwned(const char* path, UniqueFd& fd, std::uint64_t size) override;
+  bool ReleaseDescriptors() override;
+  bool Settle();
   // Queued as a job of its own, so it is reported in its turn.
   void OnWalkError(const char* path, int error) override;
   // Delivers the files still in flight once the walk is over; returns the count.
@@ -311,25 +314,46 @@ void ParallelFileSearch::Pipeline::PopFront() {
 }
 
 bool ParallelFileSearch::Pipeline::Visit(const char* path, int fd, std::uint64_t size) {
-  if (stopped_) return false;
-  for (Pumped p = Pump(false); p != Pumped::kNothing; p = Pump(false))
-    if (p == Pumped::kStopped) return Stopped();
-  while (jobs_.size() >= window_)
-    if (Pump(true) == Pumped::kStopped) return Stopped();
-  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  if (copy < 0) {
+  UniqueFd copy(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+  if (!copy) {
     // Out of descriptors: the walk's own serves, once every file before
     // this one is delivered and their descriptors are closed.
-    if (!DrainAll() || !SearchHere(path, fd, size)) return Stopped();
+    if (!Settle() || !DrainAll() || !SearchHere(path, fd, size)) return Stopped();
     return true;
   }
+  return VisitOwned(path, copy, size);
+}
+
+// The job takes the descriptor over, so the walk need not copy it.
+bool ParallelFileSearch::Pipeline::VisitOwned(const char* path, UniqueFd& fd, std::uint64_t size) {
+  if (!Settle()) return Stopped();
   std::lock_guard lock(mutex_);
-  jobs_.emplace_back(path, copy, size);
+  jobs_.emplace_back(path, fd.release(), size);
   // Waking a worker costs two context switches, more than searching a
   // small file through the prefilter: a waiting worker is woken once a few
   // files wait for it. Files left unclaimed meanwhile are searched here
   // when their turn comes, or by the workers that Finish wakes.
   if (idle_ != 0 && first_ + jobs_.size() - unclaimed_ >= kWakeBatch) work_.notify_one();
+  return true;
+}
+
+// The files in flight hold the descriptors the walk ran short of: they are
+// delivered and closed, as every file before the next must be anyway. A
+// stop meanwhile is seen by the next VisitOwned.
+bool ParallelFileSearch::Pipeline::ReleaseDescriptors() {
+  if (jobs_.empty()) return false;
+  DrainAll();
+  return true;
+}
+
+// Delivers what is ready and makes room in the window; false when the
+// search was stopped.
+bool ParallelFileSearch::Pipeline::Settle() {
+  if (stopped_) return false;
+  for (Pumped p = Pump(false); p != Pumped::kNothing; p = Pump(false))
+    if (p == Pumped::kStopped) return false;
+  while (jobs_.size() >= window_)
+    if (Pump(true) == Pumped::kStopped) return false;
   return true;
 }
 

@@ -56,11 +56,11 @@ struct ParallelSearchLimits {
 //
 // A file is read when a worker reaches it, before the matches of earlier
 // files are delivered: a sink that changes a later file sees it searched
-// as it was before. Each file in flight holds a descriptor; one that cannot
-// be duplicated is searched on the calling thread once all before it are
-// delivered, but the walk's own opening may run short of descriptors
-// sooner than without workers, and reports that as it reports any failure
-// to open.
+// as it was before. Each file in flight holds the descriptor the walk
+// opened it with; when the walk cannot open a file for want of
+// descriptors, everything in flight is delivered and closed and the open
+// tried again. Opening a directory may still run short of descriptors
+// sooner than without workers, and is reported as any failure to open.
 class ParallelFileSearch {
  public:
   using Limits = ParallelSearchLimits;

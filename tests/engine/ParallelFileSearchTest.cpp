@@ -242,8 +242,9 @@ TEST(ParallelSearchThreads, FilesInFlightStayWithinTheWindow) {
   EXPECT_LE(watch.most, 6 + 3);
 }
 
-// With descriptors nearly used up, the copy a worker would search cannot
-// be made; those files are then searched on the calling thread, in turn.
+// With descriptors nearly used up, the walk cannot open the next file while
+// the files in flight hold theirs; those are then delivered and closed, and
+// the open tried again.
 TEST(ParallelSearchThreads, RunningOutOfDescriptorsChangesNothing) {
   TempFileTree tree;
   for (int i = 0; i < 12; ++i) tree.Write("d/f" + std::to_string(i) + ".txt", "one two\nthree " + std::to_string(i));
