@@ -11,7 +11,7 @@
 #include "components/ComponentSupport.h"
 #include "engine/LineCounter.h"
 #include "engine/MatchFlags.h"
-#include "engine/MatchGuard.h"
+#include "engine/PrefilteredSearch.h"
 
 namespace RegexComponent {
 
@@ -75,7 +75,7 @@ std::uint64_t RegularExpressionCustom::ForEachMatch(MatchCallback f, std::stop_t
     return f(view);
   };
   const char* begin = subject->data();
-  engine::MatchGuard(expression, State->CompiledFacts).Grep(deliver, begin, begin + subject->size(), flags);
+  engine::GrepSubject(expression, State->CompiledFacts, flags, deliver, begin, begin + subject->size());
   return delivered;
 }
 

@@ -6,17 +6,11 @@
 #include "components/ComponentSupport.h"
 #include "engine/LineCounter.h"
 #include "engine/MatchFlags.h"
-#include "engine/MatchGuard.h"
 #include "engine/PrefilteredSearch.h"
 
 namespace RegexComponent {
 
 using RC = RegularExpressionCustom;
-
-namespace {
-// Subjects from this size on are grepped with the literal prefilter.
-constexpr std::size_t kPrefilterMinSubject = std::size_t{1} << 20;
-}  // namespace
 
 // The counter of a running Grep, which its predicate advances match by match.
 struct detail::GrepLineCounter : engine::LineCounter {
@@ -39,13 +33,7 @@ std::uint32_t RC::Grep() {
   const auto predicate = State->GrepPredicate;
   const auto onMatch = [&predicate](const reg_match& m) { return predicate(m); };
   const char* end = begin + subject->size();
-  // The prefiltered grep reports exactly what the plain one does; its literal
-  // analysis is paid for on every run, so only a large subject gets it.
-  if (subject->size() < kPrefilterMinSubject) {
-    return static_cast<std::uint32_t>(engine::MatchGuard(expression, State->CompiledFacts).Grep(onMatch, begin, end, flags));
-  }
-  engine::PrefilteredSearch search(expression, flags);
-  return static_cast<std::uint32_t>(search.Grep(onMatch, begin, end));
+  return static_cast<std::uint32_t>(engine::GrepSubject(expression, State->CompiledFacts, flags, onMatch, begin, end));
 }
 
 bool RC::GrepCallbackPredicate(const reg_match& match) {

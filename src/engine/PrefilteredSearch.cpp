@@ -100,4 +100,12 @@ bool PrefilteredSearch::Next(const char* begin, const char* from, const char* en
   return true;
 }
 
+unsigned GrepSubject(const boost::regex& expression, const MatchGuard::Facts& facts, bc::match_flag_type flags,
+                     const MatchGuard::OnMatch& onMatch, const char* begin, const char* end) {
+  if (static_cast<std::size_t>(end - begin) < kPrefilterMinSubject)
+    return MatchGuard(expression, facts).Grep(onMatch, begin, end, flags);
+  PrefilteredSearch search(expression, flags);
+  return search.Grep(onMatch, begin, end);
+}
+
 }  // namespace RegexComponent::engine

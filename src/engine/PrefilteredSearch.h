@@ -115,6 +115,17 @@ class PrefilteredSearch {
   unsigned searches_ = 0;  // Boost searches for candidates since Grep() began
 };
 
+// Subjects from this size on are grepped with the literal prefilter: its
+// analysis is paid on every call.
+inline constexpr std::size_t kPrefilterMinSubject = std::size_t{1} << 20;
+
+// regex_grep over a subject held whole in memory, as MatchGuard::Grep with
+// `facts` reports it: through PrefilteredSearch from kPrefilterMinSubject
+// bytes on, by the guard alone below.
+unsigned GrepSubject(const boost::regex& expression, const MatchGuard::Facts& facts,
+                     boost::regex_constants::match_flag_type flags, const MatchGuard::OnMatch& onMatch,
+                     const char* begin, const char* end);
+
 // Copies `found`, a match Boost reported from a search of [.., last), as
 // regex_grep reports it: prefix from `from`, suffix and unset groups to
 // `end`, positions counted from `begin`. Not carried over: Boost's "last

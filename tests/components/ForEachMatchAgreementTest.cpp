@@ -191,6 +191,30 @@ TEST_P(Agreement, ForEachMatchSeesWhatGrepReports) {
   EXPECT_GT(comparedMatches, 5000u);
 }
 
+// From 1 MiB on, Grep and ForEachMatch take the prefiltered way: a filler
+// of line noise without the expressions' literals, then matches near the
+// end (OnGrepping copies the rest of the subject for every match).
+TEST_P(Agreement, LargeSubjectsAgreeThroughThePrefilter) {
+  std::mt19937 random(GetParam());
+  const std::string filler = "xy 01\n\r yx";
+  std::string subject(std::size_t{1} << 20, ' ');
+  for (char& c : subject) c = filler[random() % filler.size()];
+  for (int i = 0; i < 200; ++i) subject += random() % 3 ? "bxc d\n" : "ab\r\nxa\n";
+  const char* const kLiteralExpressions[] = {"b.c|d", "a\r?$", "(a|b)*c", "x?a"};
+  const std::vector<RE::Matches> kWords[] = {{}, {RE::MatchNotDotNewline}, {RE::MatchNotBeginningOfLine}};
+  for (const char* expression : kLiteralExpressions) {
+    re.Expression = expression;
+    ASSERT_EQ(re.ParseExpression(), 0) << expression;
+    re.FormatString = AnsiString(FlagsFormat(re.NumberOfSubexpressions()));
+    for (const std::vector<RE::Matches>& word : kWords) {
+      SetOptionWord(re, word);
+      re.StringToMatch = AnsiString(subject);
+      Compare(subject, std::string("expression /") + expression + "/ on the large subject");
+    }
+  }
+  EXPECT_GT(comparedMatches, 1000u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Seeds, Agreement, ::testing::Values(1u, 2u, 3u));
 
 }  // namespace
