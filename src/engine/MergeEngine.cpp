@@ -2,6 +2,7 @@
 
 #include "engine/FormatExpander.h"
 #include "engine/MatchGuard.h"
+#include "engine/PrefilteredSearch.h"
 
 namespace RegexComponent::engine {
 
@@ -22,7 +23,7 @@ std::size_t MergeAll(const boost::regex& re, const char* first, const char* last
     ++count;
     return true;
   };
-  MatchGuard(re).Grep(onMatch, first, last, flags);
+  GrepSubject(re, MatchGuard::Study(re), flags, onMatch, first, last);
 
   if (copyUnmatched && last > copiedUpTo) out.append(copiedUpTo, last);
   return count;

@@ -16,7 +16,9 @@ namespace RegexComponent::engine {
 // is copied as well, so with no match `out` receives the whole subject.
 // Matches are found exactly as the component's Grep finds them: regex_grep's
 // walk under MatchGuard with the same, already translated, `flags` (empty
-// matches included, and Boost's own rule for stepping past them). Returns the number of matches.
+// matches included, and Boost's own rule for stepping past them), through
+// the literal prefilter on large subjects (GrepSubject). Returns the number
+// of matches.
 // As regex_grep reports them, "$`" in the format is the text since the end of
 // the previous match (not since `first`) and "$'" runs to `last`.
 // Boost's exceptions (e.g. on excessive backtracking, see MatchGuard.h)

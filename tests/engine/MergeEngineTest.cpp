@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/FlagWords.h"
+#include "engine/FormatExpander.h"
 #include "engine/MatchFlags.h"
 
 namespace RegexComponent::engine {
@@ -79,6 +80,38 @@ TEST(MergeEngine, PassesFlagsThrough) {
   EXPECT_EQ(Merge("a|ab", "abab", "[$&]", true).text, "[ab][ab]");
   EXPECT_EQ(Merge("a|ab", "abab", "[$&]", true, match::Shortest).text, "[a]b[a]b");
   EXPECT_EQ(Merge("^a", "aa", "-", true, match::NotBeginningOfLine).text, "aa");
+}
+
+// A subject large enough for the prefilter merges as Boost's own regex_grep
+// walk over it would, the text before each match ($`) included.
+TEST(MergeEngine, LargeSubjectsMergeAsThePlainWalkDoes) {
+  std::string subject;
+  for (int i = 0; subject.size() < (std::size_t{3} << 19); ++i)
+    subject += i % 997 == 0 ? "key=12345 ok\n" : "nothing here at all\n";
+  const std::string_view format = "<$`|$&>";
+  for (const char* pattern : {"key=[0-9]+", "ok$", "[a-z]+=[0-9]{5}"}) {
+    const boost::regex re(pattern);
+    const auto flags = ToBoostMatchFlags(0);
+    std::string expected;
+    const char* begin = subject.data();
+    const char* end = begin + subject.size();
+    const char* copied = begin;
+    std::size_t count = 0;
+    boost::regex_grep(
+        [&](const boost::cmatch& m) {
+          expected.append(copied, m[0].first);
+          ExpandFormat(format, m, expected);
+          copied = m[0].second;
+          ++count;
+          return true;
+        },
+        begin, end, re, flags);
+    expected.append(copied, end);
+    const Merged merged = Merge(pattern, subject, format, true);
+    EXPECT_GT(count, 50u) << pattern;
+    EXPECT_EQ(merged.count, count) << pattern;
+    EXPECT_TRUE(merged.text == expected) << pattern;
+  }
 }
 
 }  // namespace
