@@ -16,9 +16,8 @@ namespace bc = boost::regex_constants;
 
 // Alternative literals one requirement may carry before it stops paying.
 constexpr std::size_t kMaxLiterals = 16;
-// Bytes one literal position may stand for (a letter and its case variant,
-// a small class such as [Nn]).
-constexpr std::size_t kMaxPositionBytes = 4;
+// Copies of a repeated atom a literal takes in at most.
+constexpr std::size_t kMaxRunCopies = 8;
 // Repeat bounds above this are refused rather than reasoned about.
 constexpr std::size_t kMaxRepeat = std::size_t{1} << 24;
 
@@ -87,8 +86,21 @@ class SequenceBuilder {
     }
     run_.push_back(set);
   }
+  // A run is a requirement only where it has a position the scanner can
+  // look for (AnchorPosition); its other positions only narrow candidates.
+  // Starts a run with the last copy of the repeat just appended, which
+  // begins at most one byte before the end of the longest text so far.
+  void ExtendWithLast(const ByteSet& set) {
+    runReach_ = info_.maxLength == kUnbounded ? kUnbounded : info_.maxLength - 1;
+    runLineSafe_ = !info_.newline;
+    run_.assign(1, set);
+  }
   void CloseRun() {
     if (run_.empty()) return;
+    if (AnchorPosition(run_) == run_.size()) {
+      run_.clear();
+      return;
+    }
     Factor f = LiteralFactor(std::move(run_));
     run_.clear();
     f.reach = runReach_;
@@ -217,18 +229,17 @@ class PerlReader {
     return seq.Finish();
   }
 
-  // The first copy of a repeated atom still extends the run; the run ends
-  // after it unless the atom stands exactly once.
+  // The copies a repeated atom must have still extend the run (up to
+  // kMaxRunCopies of them); the run ends after them unless the count is
+  // fixed.
   static void AddByte(SequenceBuilder& seq, const ByteSet& set, Repeat repeat) {
-    const bool once = repeat.min == 1 && repeat.max == 1;
+    const bool fixed = repeat.min == repeat.max && repeat.min <= kMaxRunCopies;
     seq.AddShape(repeat.min != repeat.max ? 1 : 0, false);
-    if (repeat.min >= 1 && set.count() <= kMaxPositionBytes) {
-      seq.Extend(set);
-      if (!once) seq.CloseRun();
-    } else {
-      seq.CloseRun();
-    }
+    for (std::size_t i = 0; i < std::min(repeat.min, kMaxRunCopies); ++i) seq.Extend(set);
+    if (!fixed) seq.CloseRun();
     seq.Append(repeat.min, repeat.max, repeat.max > 0 && set.test('\n'));
+    // The last copy lies just before what follows: a new run starts there.
+    if (!fixed && repeat.min >= 1) seq.ExtendWithLast(set);
   }
 
   static void AddGroup(SequenceBuilder& seq, const Info& group, Repeat repeat) {

@@ -4,8 +4,9 @@
 // Interface: StaysWithinLine(), FirstMatchIsLongest(), and AnalyzeLiterals()
 // which gives either "not usable" or
 //   - literals: every match contains an occurrence of one of them; each
-//     literal is a sequence of byte sets (one byte, or a byte with its case
-//     variants under icase, or a small class);
+//     literal is a sequence of byte sets (one byte, a byte with its case
+//     variants under icase, any class), at least one of which is small
+//     (AnchorPosition);
 //   - where a match can begin relative to that occurrence: at most `reach`
 //     bytes before the literal's start, and/or (reachWithinLine) never before
 //     the start of the literal's line, as nothing ahead of the literal in the
@@ -41,6 +42,15 @@ using ByteSet = std::bitset<256>;
 using Literal = std::vector<ByteSet>;
 
 inline constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
+
+// Bytes a literal position the scanner looks for may stand for (a letter
+// and its case variant, a small class such as [Nn]); other positions, up to
+// any class, only verify a candidate.
+inline constexpr std::size_t kMaxAnchorBytes = 4;
+
+// The rarest of the literal's positions of at most kMaxAnchorBytes bytes,
+// the one to look for; literal.size() when it has none.
+std::size_t AnchorPosition(const Literal& literal);
 
 struct LiteralAnalysis {
   bool usable = false;

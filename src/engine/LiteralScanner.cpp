@@ -34,14 +34,6 @@ const FrequencyTable& Frequencies() {
   return table;
 }
 
-std::size_t RarestPosition(const Literal& literal) {
-  std::size_t best = 0;
-  for (std::size_t i = 1; i < literal.size(); ++i) {
-    if (ByteSetFrequency(literal[i]) < ByteSetFrequency(literal[best])) best = i;
-  }
-  return best;
-}
-
 bool Holds(const Literal& literal, const char* at) {
   for (std::size_t i = 0; i < literal.size(); ++i) {
     if (!literal[i].test(static_cast<unsigned char>(at[i]))) return false;
@@ -59,15 +51,25 @@ double ByteSetFrequency(const ByteSet& set) {
   return sum;
 }
 
+std::size_t AnchorPosition(const Literal& literal) {
+  std::size_t best = literal.size();
+  for (std::size_t i = 0; i < literal.size(); ++i) {
+    if (literal[i].count() > kMaxAnchorBytes) continue;
+    if (best == literal.size() || ByteSetFrequency(literal[i]) < ByteSetFrequency(literal[best])) best = i;
+  }
+  return best;
+}
+
 double LiteralFrequency(const Literal& literal) {
-  return literal.empty() ? ByteSetFrequency(ByteSet().set()) : ByteSetFrequency(literal[RarestPosition(literal)]);
+  const std::size_t anchor = AnchorPosition(literal);
+  return anchor == literal.size() ? ByteSetFrequency(ByteSet().set()) : ByteSetFrequency(literal[anchor]);
 }
 
 LiteralScanner::LiteralScanner(const std::vector<Literal>& literals) {
   minAnchor_ = literals.empty() ? 0 : kUnbounded;
   for (const Literal& literal : literals) {
-    if (literal.empty()) continue;
-    const std::size_t anchor = RarestPosition(literal);
+    const std::size_t anchor = AnchorPosition(literal);
+    if (anchor == literal.size()) continue;
     entries_.push_back(Entry{literal, anchor});
     minAnchor_ = std::min(minAnchor_, anchor);
     maxAnchor_ = std::max(maxAnchor_, anchor);

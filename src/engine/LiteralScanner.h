@@ -5,7 +5,7 @@
 // position or a literal's rarest position occurs in ordinary text, from a
 // fixed byte-frequency table; LiteralScanner::Find() returns the start of
 // the leftmost occurrence in a range. Candidates come from memchr on each
-// literal's rarest position (one memchr stream per distinct byte while
+// literal's anchor (AnchorPosition in LiteralAnalysis.h) (one memchr stream per distinct byte while
 // there are few, a table-driven byte loop beyond that) and are verified
 // position by position.
 #pragma once
@@ -33,7 +33,7 @@ class LiteralScanner {
   class Hits;
   struct Entry {
     Literal literal;
-    std::size_t anchor;  // the rarest position, the one searched for
+    std::size_t anchor;  // AnchorPosition, the one searched for
   };
 
   std::vector<Entry> entries_;
