@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -67,10 +66,12 @@ GrepWalk::GrepWalk(const GrepSettings& s, GrepFileHandler& handler) : s_(s), han
   namesInTree_ = s.withFilename.value_or(true);
 }
 
+std::string GrepWalk::Problem(const GrepSettings& s, const std::string& name, const std::string& message) {
+  return s.noMessages ? std::string() : "regexp: " + name + ": " + message;
+}
+
 void GrepWalk::Fail(const std::string& name, const std::string& message) {
-  trouble_ = true;
-  if (s_.noMessages) return;
-  std::fprintf(stderr, "regexp: %s: %s\n", name.c_str(), message.c_str());
+  handler_.Report(Problem(s_, name, message), true);
 }
 
 // The last --include or --exclude that matches decides; when none does, a
@@ -142,7 +143,7 @@ bool GrepWalk::Operand(const std::string& operand) {
 bool GrepWalk::Directory(const std::string& path, const std::string& shown, const struct stat& info) {
   for (const DirId& id : ancestors_) {
     if (id.dev != info.st_dev || id.ino != info.st_ino) continue;
-    if (!s_.noMessages) std::fprintf(stderr, "regexp: %s: warning: recursive directory loop\n", shown.c_str());
+    handler_.Report(Problem(s_, shown, "warning: recursive directory loop"), false);
     return true;
   }
   const UniqueFd dir(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
