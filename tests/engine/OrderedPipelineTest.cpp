@@ -34,6 +34,7 @@ class Writer {
   int stopAtFinish = -1;  // Finish of this task stops the pipeline
   int stopAtDeliver = -1; // the first Deliver of this task stops it
   std::string delivered;
+  int lastDelivered = -1;  // the task of the last piece delivered
   std::vector<int> finished;
   std::size_t largestPiece = 0;
   std::atomic<int> inFlight{0};
@@ -75,7 +76,8 @@ class Writer {
   }
   bool Deliver(Task& task, Piece& piece) {
     largestPiece = std::max(largestPiece, piece.size());
-    const bool first = delivered.find(Item(task, 0)) == std::string::npos;
+    const bool first = task.number != lastDelivered;
+    lastDelivered = task.number;
     delivered += piece;
     return !(first && task.number == stopAtDeliver);
   }
