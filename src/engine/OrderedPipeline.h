@@ -67,6 +67,8 @@ class OrderedPipeline {
   bool Submit(Task&& task);
   // Delivers every task submitted; false when the client stopped.
   bool Drain();
+  // Tasks submitted and not yet delivered.
+  std::size_t InFlight() const { return jobs_.size(); }
 
  private:
   enum class State { kQueued, kRunning, kDone };
