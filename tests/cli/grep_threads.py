@@ -102,6 +102,21 @@ def compare(regexp, root, args):
     return failures
 
 
+def standard_input_file(regexp, root):
+    """Standard input that is a regular file, named twice: every copy shares
+    one reading position, so the second reads nothing, as on one thread."""
+    results = []
+    for threads in ["--threads=1"] + THREADS:
+        with open(os.path.join(root, "t/big/sparse.txt"), "rb") as stdin:
+            p = subprocess.run([regexp, "grep", threads, "-c", "hit", "-", "t/d1/f001.txt", "-", "one.txt",
+                                "t/big/many-hits.txt"], cwd=root, stdin=stdin, capture_output=True,
+                               env={"LC_ALL": "C"}, timeout=60)
+        results.append((p.returncode, p.stdout, p.stderr))
+    if len(set(results)) == 1 and b"(standard input):21" in results[0][1]:
+        return []
+    return ["standard input as a file: %r" % results]
+
+
 def closed_output(regexp, root):
     """A reader that goes away after one line ends every run quietly."""
     results = []
@@ -124,7 +139,7 @@ def main():
     all_cases = list(cases())
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
         failures = [f for fs in pool.map(lambda c: compare(regexp, root, c), all_cases) for f in fs]
-    failures += closed_output(regexp, root)
+    failures += standard_input_file(regexp, root) + closed_output(regexp, root)
     for failure in failures:
         print(failure)
     print("%d cases, %d differ" % (len(all_cases), len(failures)))

@@ -1,6 +1,6 @@
 #include "GrepParallel.h"
 
-#include <fcntl.h>
+#include <unistd.h>
 
 #include <utility>
 
@@ -14,9 +14,10 @@ namespace RegexComponent::tool {
 // calling thread, and how its output is written in its turn.
 class GrepParallel::Files {
  public:
-  // A file to search, or a problem the walk met (no descriptor).
+  // A file to search, or a problem the walk met.
   struct Task {
-    engine::UniqueFd fd{-1};
+    bool problem = false;
+    engine::UniqueFd fd{-1};  // closed by the search
     struct stat info {};
     std::string name;  // a problem's line
     bool showName = false;
@@ -134,15 +135,18 @@ void GrepParallel::Files::Worker::Move(Outlet& outlet) {
 template <class Outlet>
 void GrepParallel::Files::Run(Worker& worker, Task& task, Outlet& outlet) {
   // A problem has nothing to search; Finish reports it.
-  if (task.fd) worker.Search(task, outlet);
+  if (task.problem) return;
+  worker.Search(task, outlet);
+  // Closed here rather than on the calling thread, which walks and writes.
+  task.fd = engine::UniqueFd(-1);
 }
 
 bool GrepParallel::Files::RunHere(Task& task) {
-  if (!task.fd) {
+  if (task.problem) {
     here_.Report(task.name, task.trouble);
     return true;
   }
-  return here_.Search(task.fd.get(), task.info, task.name, task.showName);
+  return here_.Search(task.fd, task.info, task.name, task.showName);
 }
 
 bool GrepParallel::Files::Deliver(Task&, Piece& piece) {
@@ -152,12 +156,16 @@ bool GrepParallel::Files::Deliver(Task&, Piece& piece) {
 }
 
 bool GrepParallel::Files::Finish(Task& task) {
-  if (!task.fd) {
+  if (task.problem) {
     here_.Report(task.name, task.trouble);
     return true;
   }
   if (task.result.searched) sink_.Add(task.result.tally);
   return here_.Settle(task.result);
+}
+
+bool GrepParallel::IsStandardInput(const struct stat& info) const {
+  return stdinIsFile_ && info.st_dev == stdin_.st_dev && info.st_ino == stdin_.st_ino;
 }
 
 class GrepParallel::Pipeline final : public engine::OrderedPipeline<Files> {
@@ -168,17 +176,18 @@ class GrepParallel::Pipeline final : public engine::OrderedPipeline<Files> {
 GrepParallel::GrepParallel(const GrepSettings& s, const engine::LineMatcher& matcher, const GrepColors* colors,
                            GrepSink& sink, GrepWriter& out, const GrepParallelLimits& limits)
     : files_(std::make_unique<Files>(s, matcher, colors, sink, out, limits.pieceBytes)),
-      pipeline_(std::make_unique<Pipeline>(*files_, engine::OrderedPipelineLimits{limits.workers, limits.filesPerWorker})) {}
+      pipeline_(std::make_unique<Pipeline>(*files_, engine::OrderedPipelineLimits{limits.workers, limits.filesPerWorker})) {
+  stdinIsFile_ = ::fstat(STDIN_FILENO, &stdin_) == 0;
+}
 
 GrepParallel::~GrepParallel() = default;
 
-bool GrepParallel::Search(int fd, const struct stat& info, const std::string& name, bool showName) {
-  // A stream may never end, and a descriptor may run short: those are
-  // searched here in their turn.
-  const int copy = S_ISREG(info.st_mode) ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
-  if (copy < 0) return pipeline_->Drain() && files_->Here().Search(fd, info, name, showName);
+bool GrepParallel::Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name, bool showName) {
+  // A stream may never end, and every copy of standard input shares one
+  // reading position: those are searched here in their turn.
+  if (!S_ISREG(info.st_mode) || IsStandardInput(info)) return pipeline_->Drain() && files_->Here().Search(fd, info, name, showName);
   Files::Task task;
-  task.fd = engine::UniqueFd(copy);
+  task.fd = std::move(fd);
   task.info = info;
   task.name = name;
   task.showName = showName;
@@ -188,6 +197,7 @@ bool GrepParallel::Search(int fd, const struct stat& info, const std::string& na
 void GrepParallel::Report(const std::string& line, bool trouble) {
   if (line.empty() && !trouble) return;
   Files::Task task;
+  task.problem = true;
   task.name = line;
   task.trouble = trouble;
   pipeline_->Submit(std::move(task));

@@ -5,6 +5,8 @@
 // External interface: GrepParallelLimits, GrepParallel.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <memory>
 
@@ -25,7 +27,7 @@ struct GrepParallelLimits {
   std::size_t pieceBytes = std::size_t{1} << 20;
 };
 
-// Files other than regular ones (standard input, FIFOs, devices) are
+// Standard input and files other than regular ones (FIFOs, devices) are
 // searched on the calling thread once every file before them is written.
 // `sink` and `out` are the calling thread's; each worker makes its own sink
 // of the same settings with `colors`.
@@ -35,16 +37,21 @@ class GrepParallel final : public GrepFileHandler {
                GrepSink& sink, GrepWriter& out, const GrepParallelLimits& limits);
   ~GrepParallel();
 
-  bool Search(int fd, const struct stat& info, const std::string& name, bool showName) override;
+  // Takes a regular file's descriptor over; a worker closes it.
+  bool Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name, bool showName) override;
   void Report(const std::string& line, bool trouble) override;
   // Writes what is still in flight; returns the exit status.
   int Finish();
 
  private:
+  bool IsStandardInput(const struct stat& info) const;
+
   class Files;
   class Pipeline;
   std::unique_ptr<Files> files_;
   std::unique_ptr<Pipeline> pipeline_;  // goes first: its workers use files_
+  struct stat stdin_ {};
+  bool stdinIsFile_ = false;
 };
 
 }  // namespace RegexComponent::tool

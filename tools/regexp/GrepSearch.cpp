@@ -82,8 +82,9 @@ GrepSequential::GrepSequential(const GrepSettings& s, const engine::LineMatcher&
                                GrepWriter& out)
     : s_(s), out_(out), search_(s, matcher, sink, out) {}
 
-bool GrepSequential::Search(int fd, const struct stat& info, const std::string& name, bool showName) {
-  return Settle(search_.Search(fd, info, name, showName, search_.Sink()));
+bool GrepSequential::Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name,
+                            bool showName) {
+  return Settle(search_.Search(fd.get(), info, name, showName, search_.Sink()));
 }
 
 void GrepSequential::Report(const std::string& line, bool trouble) {

@@ -53,7 +53,7 @@ class GrepSequential final : public GrepFileHandler {
   GrepSequential(const GrepSettings& settings, const engine::LineMatcher& matcher, GrepSink& sink,
                  GrepWriter& out);
 
-  bool Search(int fd, const struct stat& info, const std::string& name, bool showName) override;
+  bool Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name, bool showName) override;
   void Report(const std::string& line, bool trouble) override;
   // Counts in one file's result; false when the search is over (-q and a
   // selected line).

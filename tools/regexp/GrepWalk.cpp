@@ -115,7 +115,9 @@ bool GrepWalk::Operand(const std::string& operand) {
   struct stat info {};
   if (operand == "-") {
     if (::fstat(STDIN_FILENO, &info) != 0) info = {};
-    return handler_.Search(STDIN_FILENO, info, s_.label, showName);
+    // A copy, so that standard input stays open whoever closes it.
+    UniqueFd in(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    return handler_.Search(in, info, s_.label, showName);
   }
   if (::stat(operand.c_str(), &info) != 0) {
     Fail(operand, std::strerror(errno));
@@ -180,13 +182,13 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
 
 bool GrepWalk::File(int dirfd, const char* openName, const std::string& shown, bool showName, bool commandLine) {
   const int follow = commandLine || s_.dereferenceRecursive ? 0 : O_NOFOLLOW;
-  const UniqueFd fd(::openat(dirfd, openName, O_RDONLY | O_NOCTTY | O_CLOEXEC | follow));
+  UniqueFd fd(::openat(dirfd, openName, O_RDONLY | O_NOCTTY | O_CLOEXEC | follow));
   struct stat info {};
   if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
     Fail(shown, std::strerror(errno));
     return true;
   }
-  return handler_.Search(fd.get(), info, shown, showName);
+  return handler_.Search(fd, info, shown, showName);
 }
 
 }  // namespace RegexComponent::tool

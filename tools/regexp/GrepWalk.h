@@ -11,14 +11,16 @@
 
 #include "GrepOptions.h"
 #include "engine/FileSpec.h"
+#include "engine/UniqueFd.h"
 
 namespace RegexComponent::tool {
 
 class GrepFileHandler {
  public:
-  // Searches the open file `fd` (closed by the walk afterwards). `name` is
-  // the name to print. Returns false to end the whole walk.
-  virtual bool Search(int fd, const struct stat& info, const std::string& name, bool showName) = 0;
+  // Searches the open file `fd`, which the handler may take over (the walk
+  // closes it otherwise). `name` is the name to print. Returns false to end
+  // the whole walk.
+  virtual bool Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name, bool showName) = 0;
   // A problem met, in its turn among the files: `line` for standard error
   // (empty when -s silences it); `trouble` when it makes the status 2.
   virtual void Report(const std::string& line, bool trouble) = 0;
