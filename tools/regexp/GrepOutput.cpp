@@ -222,7 +222,8 @@ std::uint64_t GrepPrinter::End() {
     out_.Put(s_.nullAfterName ? '\0' : '\n');
   }
   if (s_.lineBuffered && (s_.count || listed)) out_.Flush();
-  if (binary_ && !listing_ && selected_ > selectedBeforeBinary_) out_.Warn("regexp: " + name_ + ": binary file matches");
+  if (binary_ && !listing_ && selected_ > selectedBeforeBinary_)
+    out_.Warn("regexp: " + name_ + ": binary file matches");
   return selected_;
 }
 

@@ -176,7 +176,8 @@ class GrepParallel::Pipeline final : public engine::OrderedPipeline<Files> {
 GrepParallel::GrepParallel(const GrepSettings& s, const engine::LineMatcher& matcher, const GrepColors* colors,
                            GrepSink& sink, GrepWriter& out, const GrepParallelLimits& limits)
     : files_(std::make_unique<Files>(s, matcher, colors, sink, out, limits.pieceBytes)),
-      pipeline_(std::make_unique<Pipeline>(*files_, engine::OrderedPipelineLimits{limits.workers, limits.filesPerWorker})) {
+      pipeline_(std::make_unique<Pipeline>(
+          *files_, engine::OrderedPipelineLimits{limits.workers, limits.filesPerWorker})) {
   stdinIsFile_ = ::fstat(STDIN_FILENO, &stdin_) == 0;
 }
 
@@ -185,7 +186,8 @@ GrepParallel::~GrepParallel() = default;
 bool GrepParallel::Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name, bool showName) {
   // A stream may never end, and every copy of standard input shares one
   // reading position: those are searched here in their turn.
-  if (!S_ISREG(info.st_mode) || IsStandardInput(info)) return pipeline_->Drain() && files_->Here().Search(fd, info, name, showName);
+  if (!S_ISREG(info.st_mode) || IsStandardInput(info))
+    return pipeline_->Drain() && files_->Here().Search(fd, info, name, showName);
   Files::Task task;
   task.fd = std::move(fd);
   task.info = info;
