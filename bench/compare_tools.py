@@ -15,7 +15,7 @@ interleaved rounds whose order rotates. Prints per pattern
 generated 100,000-line file with 200,000 matches against `grep -Eno`, and
 writes the ratios as an SVG bar chart. Exits 1 when counts disagree.
 
-usage: compare_tools.py REGEXP [--quick] [--corpus DIR] [--svg FILE]
+usage: compare_tools.py REGEXP [--quick] [--corpus DIR] [--svg FILE] [--grep-threads NUM]
 """
 import argparse
 import os
@@ -43,11 +43,15 @@ PATTERNS = [
 ENV = dict(os.environ, LC_ALL="C")
 
 
+# Extra options of `regexp grep` (--grep-threads adds --threads=NUM).
+TOOL_GREP_OPTIONS = []
+
+
 def commands(regexp, corpus, pattern, extra):
     """The four command lines for one pattern, keyed by tool name."""
     return {
         "grepfiles": [regexp, "grepfiles", "-r", *extra, pattern, corpus + "/*"],
-        "tool_grep": [regexp, "grep", "-a", "-rEo", *extra, pattern, corpus],
+        "tool_grep": [regexp, "grep", *TOOL_GREP_OPTIONS, "-a", "-rEo", *extra, pattern, corpus],
         "grep": ["grep", "-a", "-rEo", *extra, pattern, corpus],
         "rg": ["rg", "--no-config", "-uu", "-a", "-o", *extra, pattern, corpus],
     }
@@ -214,7 +218,10 @@ def main():
     parser.add_argument("--corpus", default="build/bench/corpus", help="where the tree is built and kept")
     parser.add_argument("--source", default="/usr/include", help="the tree the corpus copies")
     parser.add_argument("--svg", default="build/bench/tools.svg")
+    parser.add_argument("--grep-threads", type=int, help="--threads for regexp grep (default: its own)")
     args = parser.parse_args()
+    if args.grep_threads is not None:
+        TOOL_GREP_OPTIONS.append(f"--threads={args.grep_threads}")
     rounds = 1 if args.quick else 3
     for tool in ("grep", "rg"):
         if not shutil.which(tool):

@@ -5,22 +5,24 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
+#include <thread>
 
 #include "GrepJson.h"
 #include "GrepOptions.h"
 #include "GrepOutput.h"
+#include "GrepParallel.h"
+#include "GrepSearch.h"
 #include "GrepWalk.h"
 #include "GrepWriter.h"
 #include "ToolError.h"
 #include "engine/FlagWords.h"
 #include "engine/GnuBasic.h"
 #include "engine/LineMatcher.h"
-#include "engine/LineSearch.h"
 
 namespace RegexComponent::tool {
 
@@ -81,89 +83,34 @@ std::unique_ptr<GrepColors> ChooseColors(const GrepSettings& s) {
   return std::make_unique<GrepColors>(ParseGrepColors(std::getenv("GREP_COLORS")));
 }
 
-int DigitCount(std::uint64_t value) {
-  int digits = 1;
-  while (value >= 10) {
-    value /= 10;
-    ++digits;
-  }
-  return digits;
+// The worker threads for the search: none when one file is searched, the
+// output is flushed line by line, or --threads=1 asks for none.
+unsigned Workers(const GrepSettings& s) {
+  const bool severalFiles = s.directories == Directories::Recurse || s.files.size() > 1;
+  if (!severalFiles || s.lineBuffered || s.threads == 1) return 0;
+  return s.threads != 0 ? s.threads : std::max(1u, std::thread::hardware_concurrency());
 }
-
-class Searcher : public GrepFileHandler {
- public:
-  Searcher(const GrepSettings& s, const engine::LineMatcher& matcher, GrepSink& sink)
-      : s_(s), sink_(sink), search_(matcher, Options(s, sink)) {
-    struct stat out {};
-    outputIsFile_ = ::fstat(STDOUT_FILENO, &out) == 0 && S_ISREG(out.st_mode);
-    output_ = out;
-  }
-
-  void SetWalk(GrepWalk& walk) { walk_ = &walk; }
-  bool AnySelected() const { return anySelected_; }
-
-  bool Search(int fd, const struct stat& info, const std::string& name, bool showName) override {
-    if (ReadsOwnOutput(info)) {
-      walk_->Fail(name, "input file is also the output");
-      return true;
-    }
-    const bool regular = S_ISREG(info.st_mode);
-    // -T lines numbers up in a field as wide as the file's size needs.
-    const int width = !s_.initialTab ? 0 : regular ? DigitCount(static_cast<std::uint64_t>(info.st_size)) : 19;
-    sink_.Begin(name, showName, width);
-    try {
-      search_.Run(fd, regular ? static_cast<std::uint64_t>(info.st_size) : 0, sink_);
-    } catch (const std::runtime_error& e) {
-      // The engine gave up on this file (an expression too costly to match
-      // here); the other files are still searched.
-      walk_->Fail(name, e.what());
-    }
-    if (search_.ReadError() != 0) walk_->Fail(name, std::strerror(search_.ReadError()));
-    if (sink_.End() > 0) anySelected_ = true;
-    return !(s_.quiet && anySelected_);
-  }
-
- private:
-  static engine::LineSearchOptions Options(const GrepSettings& s, const GrepSink& files) {
-    engine::LineSearchOptions options;
-    options.invert = s.invert;
-    options.everyLine = files.NeedsEveryLine();
-    options.lineMatches = files.UsesLineMatches();
-    options.detectBinary = s.binaryFiles != BinaryFiles::Text;
-    return options;
-  }
-
-  // grep refuses to read the file its output goes to, where that output
-  // would be fed back in.
-  bool ReadsOwnOutput(const struct stat& info) const {
-    const bool printsLines = !s_.count && !s_.quiet && s_.listFiles == ListFiles::None;
-    return printsLines && outputIsFile_ && S_ISREG(info.st_mode) && info.st_dev == output_.st_dev &&
-           info.st_ino == output_.st_ino;
-  }
-
-  const GrepSettings& s_;
-  GrepSink& sink_;
-    engine::LineSearch search_;
-  GrepWalk* walk_ = nullptr;
-  bool outputIsFile_ = false;
-  struct stat output_ {};
-  bool anySelected_ = false;
-};
 
 int Search(const GrepSettings& s, const engine::LineMatcher& matcher, GrepWriter& out) {
   const std::unique_ptr<GrepColors> colors = ChooseColors(s);
   GrepPrinter printer(s, matcher, out, colors.get());
   GrepJsonPrinter json(s, matcher, out);
   GrepSink& sink = s.json ? static_cast<GrepSink&>(json) : printer;
-  Searcher searcher(s, matcher, sink);
-  GrepWalk walk(s, searcher);
-  searcher.SetWalk(walk);
-  walk.Run();
+  int status;
+  if (const unsigned workers = Workers(s); workers > 1) {
+    GrepParallelLimits limits;
+    limits.workers = workers;
+    GrepParallel files(s, matcher, colors.get(), sink, out, limits);
+    GrepWalk(s, files).Run();
+    status = files.Finish();
+  } else {
+    GrepSequential files(s, matcher, sink, out);
+    GrepWalk(s, files).Run();
+    status = files.Status();
+  }
   if (s.json) json.Summary();
   out.Flush();
-  if (s.quiet && searcher.AnySelected()) return kFound;
-  if (walk.Trouble()) return kTrouble;
-  return searcher.AnySelected() ? kFound : kNotFound;
+  return status;
 }
 
 }  // namespace

@@ -107,7 +107,6 @@ void GrepJsonPrinter::Begin(const std::string& name, bool, int) {
   name_ = name;
   binary_ = stop_ = false;
   lines_ = matches_ = 0;
-  ++searches_;
   out_.Write("{\"type\":\"begin\",\"data\":{");
   Path();
   EndObject();
@@ -178,11 +177,16 @@ void GrepJsonPrinter::Submatches(const engine::LineView& line) {
   }
 }
 
+void GrepJsonPrinter::Add(const GrepTally& file) {
+  ++searches_;
+  if (file.lines > 0) ++searchesWithMatch_;
+  totalLines_ += file.lines;
+  totalMatches_ += file.matches;
+}
+
 std::uint64_t GrepJsonPrinter::End() {
   if (s_.binaryFiles == BinaryFiles::WithoutMatch && binary_) lines_ = 0;
-  if (lines_ > 0) ++searchesWithMatch_;
-  totalLines_ += lines_;
-  totalMatches_ += matches_;
+  Add(Tally());
   out_.Write("{\"type\":\"end\",\"data\":{");
   Path();
   out_.Write(binary_ ? ",\"binary\":true" : ",\"binary\":false");

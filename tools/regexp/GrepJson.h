@@ -25,6 +25,8 @@ class GrepJsonPrinter final : public GrepSink {
   bool Line(const engine::LineView& line, bool selected) override;
   bool Binary() override;
   std::uint64_t End() override;
+  GrepTally Tally() const override { return {lines_, matches_, false}; }
+  void Add(const GrepTally& file) override;
   // The totals over every file.
   void Summary();
 

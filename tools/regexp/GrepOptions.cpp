@@ -52,6 +52,7 @@ const OptionSpec kOptions[] = {
     {"no-group-separator", 0, Arg::None}, {"color", 0, Arg::Optional},
     {"colour", 0, Arg::Optional},        {"json", 0, Arg::None},
     {"version", 'V', Arg::None},         {"binary", 'U', Arg::None},
+    {"threads", 0, Arg::Required},
 };
 
 // A usage error: the message, then grep's two lines of usage.
@@ -74,6 +75,12 @@ std::int64_t ContextLength(const std::string& text) {
   const std::int64_t value = ParseCount(text, (text + ": invalid context length argument").c_str());
   if (value < 0) throw ToolError(text + ": invalid context length argument");
   return value;
+}
+
+unsigned Threads(const std::string& text) {
+  const std::int64_t value = ParseCount(text, "invalid number of threads");
+  if (value < 0 || value > kMaxGrepThreads) throw ToolError("invalid number of threads");
+  return static_cast<unsigned>(value);
 }
 
 template <typename E, std::size_t N>
@@ -206,6 +213,7 @@ void Reader::ApplyLong(std::string_view name, const std::string& v) {
   if (name == "group-separator") s_.groupSeparator = v;
   if (name == "no-group-separator") s_.groupSeparator.reset();
   if (name == "json") s_.json = true;
+  if (name == "threads") s_.threads = Threads(v);
   if (name == "help") help = true;
   if (name == "version") version = true;
   if (name == "color" || name == "colour") SetColor(v);

@@ -1,7 +1,7 @@
 // The options of `regexp grep`, read the way GNU grep reads its own.
 //
-// External interface: GrepSettings and its enums, ParseGrepArguments,
-// PrintGrepHelp.
+// External interface: GrepSettings and its enums, kMaxGrepThreads,
+// ParseGrepArguments, PrintGrepHelp.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,9 @@ struct NameFilter {
   enum class Kind { Include, Exclude, ExcludeDir } kind;
   std::string glob;
 };
+
+// The most threads --threads accepts.
+inline constexpr unsigned kMaxGrepThreads = 1024;
 
 struct GrepSettings {
   GrepSyntax syntax = GrepSyntax::Basic;
@@ -51,6 +54,7 @@ struct GrepSettings {
   ColorWhen color = ColorWhen::Never;
   bool lineBuffered = false;
   bool json = false;
+  unsigned threads = 0;  // --threads: 0 one per core, 1 the calling thread alone
 
   std::vector<std::string> files;
   Directories directories = Directories::Read;

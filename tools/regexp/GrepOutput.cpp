@@ -1,7 +1,5 @@
 #include "GrepOutput.h"
 
-#include <cstdio>
-
 namespace RegexComponent::tool {
 
 namespace {
@@ -34,6 +32,7 @@ void GrepPrinter::Begin(const std::string& name, bool showName, int offsetWidth)
   maxReached_ = quietFile_ = stopFile_ = binary_ = false;
   selectedBeforeBinary_ = 0;
   held_.clear();
+  if (alone_) anyOutput_ = false;
 }
 
 // Binary data prints no lines: the file stops at its first selected line
@@ -101,6 +100,12 @@ void GrepPrinter::PrintHeld() {
     PrintLine(engine::LineView{begin, begin + held.text.size(), held.number, held.offset, true}, kContextSep);
   }
   held_.clear();
+}
+
+void GrepPrinter::LinesFollow() {
+  lastPrinted_ = 0;
+  Separator(1);
+  anyOutput_ = true;
 }
 
 void GrepPrinter::Separator(std::uint64_t number) {
@@ -217,10 +222,8 @@ std::uint64_t GrepPrinter::End() {
     out_.Put(s_.nullAfterName ? '\0' : '\n');
   }
   if (s_.lineBuffered && (s_.count || listed)) out_.Flush();
-  if (binary_ && !listing_ && selected_ > selectedBeforeBinary_) {
-    out_.Flush();
-    std::fprintf(stderr, "regexp: %s: binary file matches\n", name_.c_str());
-  }
+  if (binary_ && !listing_ && selected_ > selectedBeforeBinary_)
+    out_.Warn("regexp: " + name_ + ": binary file matches");
   return selected_;
 }
 

@@ -2,7 +2,7 @@
 // with their prefixes, context and group separators, -o parts, colours,
 // counts and file names, in grep's formats.
 //
-// External interface: GrepSink, GrepPrinter.
+// External interface: GrepTally, GrepSink, GrepPrinter.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +16,18 @@
 
 namespace RegexComponent::tool {
 
+// What one file's output adds to the state that spans files.
+struct GrepTally {
+  std::uint64_t lines = 0;    // selected lines
+  std::uint64_t matches = 0;  // matches counted for the JSON summary
+  bool printedLines = false;  // a line was printed (a group separator may follow)
+};
+
 // A line sink that also hears where each file begins and ends.
+//
+// A file may be printed by another sink of the same settings into memory
+// and copied to this sink's output later: LinesFollow comes before the
+// copy of the file's first printed line, Add after the file's end.
 class GrepSink : public engine::LineSink {
  public:
   // Whether unselected lines are needed (for context).
@@ -29,6 +40,12 @@ class GrepSink : public engine::LineSink {
   virtual void Begin(const std::string& name, bool showName, int offsetWidth) = 0;
   // Ends the file; returns the number of selected lines.
   virtual std::uint64_t End() = 0;
+  // What the current file has added so far (all of it after End).
+  virtual GrepTally Tally() const = 0;
+  // Lines printed elsewhere are copied to the output next.
+  virtual void LinesFollow() {}
+  // Counts in a file printed elsewhere.
+  virtual void Add(const GrepTally&) {}
 
  protected:
   ~GrepSink() = default;
@@ -46,6 +63,12 @@ class GrepPrinter final : public GrepSink {
   bool Binary() override;
   // Prints the file's count or name as asked, and the binary-file notice.
   std::uint64_t End() override;
+  GrepTally Tally() const override { return {selected_, 0, anyOutput_}; }
+  // Prints the group separator due before lines of another file.
+  void LinesFollow() override;
+  // Each file is printed as though it came first: the separator between
+  // its first group and earlier files' is left to LinesFollow.
+  void PrintEachFileAlone() { alone_ = true; }
 
  private:
   struct HeldLine {
@@ -77,7 +100,8 @@ class GrepPrinter final : public GrepSink {
   bool contextGiven_;
   bool listing_;         // -c, -l, -L or -q: no lines are printed
   bool doneOnMatch_;     // -l, -L or -q: the first selected line settles the file
-  bool anyOutput_ = false;
+  bool anyOutput_ = false;  // alone: in this file
+  bool alone_ = false;
 
   std::string name_;
   bool showName_ = false;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -67,10 +66,12 @@ GrepWalk::GrepWalk(const GrepSettings& s, GrepFileHandler& handler) : s_(s), han
   namesInTree_ = s.withFilename.value_or(true);
 }
 
+std::string GrepWalk::Problem(const GrepSettings& s, const std::string& name, const std::string& message) {
+  return s.noMessages ? std::string() : "regexp: " + name + ": " + message;
+}
+
 void GrepWalk::Fail(const std::string& name, const std::string& message) {
-  trouble_ = true;
-  if (s_.noMessages) return;
-  std::fprintf(stderr, "regexp: %s: %s\n", name.c_str(), message.c_str());
+  handler_.Report(Problem(s_, name, message), true);
 }
 
 // The last --include or --exclude that matches decides; when none does, a
@@ -114,7 +115,9 @@ bool GrepWalk::Operand(const std::string& operand) {
   struct stat info {};
   if (operand == "-") {
     if (::fstat(STDIN_FILENO, &info) != 0) info = {};
-    return handler_.Search(STDIN_FILENO, info, s_.label, showName);
+    // A copy, so that standard input stays open whoever closes it.
+    UniqueFd in(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    return handler_.Search(in, info, s_.label, showName);
   }
   if (::stat(operand.c_str(), &info) != 0) {
     Fail(operand, std::strerror(errno));
@@ -142,7 +145,7 @@ bool GrepWalk::Operand(const std::string& operand) {
 bool GrepWalk::Directory(const std::string& path, const std::string& shown, const struct stat& info) {
   for (const DirId& id : ancestors_) {
     if (id.dev != info.st_dev || id.ino != info.st_ino) continue;
-    if (!s_.noMessages) std::fprintf(stderr, "regexp: %s: warning: recursive directory loop\n", shown.c_str());
+    handler_.Report(Problem(s_, shown, "warning: recursive directory loop"), false);
     return true;
   }
   const UniqueFd dir(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -179,13 +182,13 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
 
 bool GrepWalk::File(int dirfd, const char* openName, const std::string& shown, bool showName, bool commandLine) {
   const int follow = commandLine || s_.dereferenceRecursive ? 0 : O_NOFOLLOW;
-  const UniqueFd fd(::openat(dirfd, openName, O_RDONLY | O_NOCTTY | O_CLOEXEC | follow));
+  UniqueFd fd(::openat(dirfd, openName, O_RDONLY | O_NOCTTY | O_CLOEXEC | follow));
   struct stat info {};
   if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
     Fail(shown, std::strerror(errno));
     return true;
   }
-  return handler_.Search(fd.get(), info, shown, showName);
+  return handler_.Search(fd, info, shown, showName);
 }
 
 }  // namespace RegexComponent::tool

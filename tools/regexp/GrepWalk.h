@@ -11,32 +11,36 @@
 
 #include "GrepOptions.h"
 #include "engine/FileSpec.h"
+#include "engine/UniqueFd.h"
 
 namespace RegexComponent::tool {
 
 class GrepFileHandler {
  public:
-  // Searches the open file `fd` (closed by the walk afterwards). `name` is
-  // the name to print. Returns false to end the whole walk.
-  virtual bool Search(int fd, const struct stat& info, const std::string& name, bool showName) = 0;
+  // Searches the open file `fd`, which the handler may take over (the walk
+  // closes it otherwise). `name` is the name to print. Returns false to end
+  // the whole walk.
+  virtual bool Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name, bool showName) = 0;
+  // A problem met, in its turn among the files: `line` for standard error
+  // (empty when -s silences it); `trouble` when it makes the status 2.
+  virtual void Report(const std::string& line, bool trouble) = 0;
 
  protected:
   ~GrepFileHandler() = default;
 };
 
 // Visits the operands in order, and the entries of each directory sorted by
-// name (byte order), files and subdirectories alike. Problems are reported
-// as "regexp: NAME: reason" (unless -s) and the walk goes on.
+// name (byte order), files and subdirectories alike. Problems go to the
+// handler as "regexp: NAME: reason" (unless -s) and the walk goes on.
 class GrepWalk {
  public:
   GrepWalk(const GrepSettings& settings, GrepFileHandler& handler);
 
   // Returns false when the handler ended the walk.
   bool Run();
-  // Whether some file could not be searched.
-  bool Trouble() const { return trouble_; }
-  // Reports `name: message` as the walk does, and counts it as trouble.
-  void Fail(const std::string& name, const std::string& message);
+
+  // The line the walk reports for `name: message`, empty under -s.
+  static std::string Problem(const GrepSettings& settings, const std::string& name, const std::string& message);
 
  private:
   struct Filter {
@@ -54,6 +58,7 @@ class GrepWalk {
   bool File(int dirfd, const char* openName, const std::string& shown, bool showName, bool commandLine);
   bool Included(const std::string& name, bool commandLine) const;
   bool DirectoryExcluded(const std::string& name, bool commandLine) const;
+  void Fail(const std::string& name, const std::string& message);
 
   const GrepSettings& s_;
   GrepFileHandler& handler_;
@@ -61,7 +66,6 @@ class GrepWalk {
   bool firstIsInclude_ = false;
   bool namesInTree_;  // a single directory operand still shows names
   std::vector<DirId> ancestors_;
-  bool trouble_ = false;
 };
 
 }  // namespace RegexComponent::tool

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "ToolError.h"
@@ -26,17 +27,50 @@ void WriteAll(const char* data, std::size_t size) {
 
 GrepWriter::GrepWriter() : buffer_(new char[kCapacity]) {}
 
+GrepWriter::GrepWriter(GrepCapture& capture) : GrepWriter() { capture_ = &capture; }
+
 GrepWriter::~GrepWriter() { delete[] buffer_; }
 
 void GrepWriter::Flush() {
   const std::size_t used = used_;
   used_ = 0;
-  WriteAll(buffer_, used);
+  if (capture_)
+    capture_->out.append(buffer_, used);
+  else
+    WriteAll(buffer_, used);
+}
+
+// Standard output goes first, so that the two streams interleave as they
+// were written.
+void GrepWriter::Warn(std::string_view line) {
+  Flush();
+  if (capture_) {
+    capture_->notes.push_back({capture_->out.size(), std::string(line)});
+    return;
+  }
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+}
+
+void GrepWriter::Replay(const GrepCapture& capture) {
+  const std::string_view out = capture.out;
+  std::size_t done = 0;
+  for (const GrepCapture::Note& note : capture.notes) {
+    Write(out.substr(done, note.at - done));
+    done = note.at;
+    Warn(note.line);
+  }
+  Write(out.substr(done));
 }
 
 void GrepWriter::WriteLong(std::string_view text) {
   Flush();
-  if (text.size() >= kCapacity) return WriteAll(text.data(), text.size());
+  if (text.size() >= kCapacity) {
+    if (capture_)
+      capture_->out.append(text);
+    else
+      WriteAll(text.data(), text.size());
+    return;
+  }
   text.copy(buffer_, text.size());
   used_ = text.size();
 }

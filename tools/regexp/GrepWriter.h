@@ -1,12 +1,14 @@
 // Buffered standard output and the colours of `regexp grep`.
 //
-// External interface: OutputClosed, GrepWriter, GrepColors, ParseGrepColors.
+// External interface: OutputClosed, GrepCapture, GrepWriter, GrepColors,
+// ParseGrepColors.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace RegexComponent::tool {
 
@@ -14,11 +16,30 @@ namespace RegexComponent::tool {
 // without a message.
 struct OutputClosed {};
 
-// Writes to file descriptor 1 through a buffer of its own. A failed write
-// throws OutputClosed for a closed pipe and ToolError otherwise.
+// Output held in memory to be written later: the bytes for standard output
+// and the lines for standard error, each at its place among the bytes.
+struct GrepCapture {
+  struct Note {
+    std::size_t at;  // after out[0, at)
+    std::string line;
+  };
+  std::string out;
+  std::vector<Note> notes;
+
+  bool Empty() const { return out.empty() && notes.empty(); }
+  void Clear() {
+    out.clear();
+    notes.clear();
+  }
+};
+
+// Writes to file descriptor 1 through a buffer of its own, or into a
+// capture. A failed write throws OutputClosed for a closed pipe and
+// ToolError otherwise.
 class GrepWriter {
  public:
   GrepWriter();
+  explicit GrepWriter(GrepCapture& capture);
   ~GrepWriter();
   GrepWriter(const GrepWriter&) = delete;
   GrepWriter& operator=(const GrepWriter&) = delete;
@@ -34,6 +55,12 @@ class GrepWriter {
   }
   void Number(std::uint64_t value, int width = 0);
   void Flush();
+  // `line` and a line feed on standard error, after what was written so far.
+  void Warn(std::string_view line);
+  // Writes what `capture` holds, bytes and lines in their order.
+  void Replay(const GrepCapture& capture);
+  // Bytes written since the capture was last emptied (0 without capture).
+  std::size_t Captured() const { return capture_ ? capture_->out.size() + used_ : 0; }
 
  private:
   static constexpr std::size_t kCapacity = std::size_t{1} << 16;
@@ -41,6 +68,7 @@ class GrepWriter {
 
   char* buffer_;
   std::size_t used_ = 0;
+  GrepCapture* capture_ = nullptr;
 };
 
 // SGR parameters of each part of the output, empty for no colour.

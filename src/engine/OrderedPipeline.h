@@ -1,0 +1,309 @@
+// OrderedPipeline: tasks run by worker threads ahead of the calling thread,
+// their results delivered on the calling thread strictly in the order the
+// tasks were submitted, in pieces of bounded size. Used by the `regexp grep`
+// tool to search several files at once.
+//
+// External interface: OrderedPipeline (a template over its client).
+//
+// A client C provides:
+//   C::Task    what the calling thread submits (movable); a task's results
+//              may be stored in it by Run and read back by Finish
+//   C::Piece   a run's output handed over (default-constructible, swappable)
+//   C::Worker  per-thread state, constructed as Worker(C&) on its thread
+//   static bool Empty(const Piece&);  static void Clear(Piece&);
+//   void Run(Worker&, Task&, Outlet&)   on a worker: does the task, writing
+//              into outlet.piece and calling outlet.HandOver() whenever the
+//              piece has grown large; stops early once it returns false
+//   bool RunHere(Task&)     on the calling thread, when the task's turn has
+//              come and no worker took it: does it and delivers directly
+//   bool Deliver(Task&, Piece&)  on the calling thread, in order
+//   bool Finish(Task&)      on the calling thread after the task's last piece
+// Deliver, Finish and RunHere return false to stop the pipeline: what is in
+// flight is cancelled and nothing more is delivered. An exception thrown by
+// Run is raised on the calling thread in its task's turn, after the pieces
+// the task handed over and its Finish; one thrown on the calling thread
+// leaves the pipeline to be destroyed, which cancels the rest. No thread
+// outlives the pipeline.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace RegexComponent::engine {
+
+struct OrderedPipelineLimits {
+  unsigned workers = 1;              // threads besides the calling one
+  std::size_t tasksPerWorker = 4;    // tasks in flight per worker
+  // Tasks queued before a waiting worker is woken: waking one costs two
+  // context switches, more than a small task done on the calling thread.
+  std::size_t wakeBatch = 4;
+};
+
+template <class Client>
+class OrderedPipeline {
+ public:
+  using Task = typename Client::Task;
+  using Piece = typename Client::Piece;
+  using Worker = typename Client::Worker;
+  class Outlet;
+
+  OrderedPipeline(Client& client, const OrderedPipelineLimits& limits);
+  ~OrderedPipeline() { Stop(); }
+  OrderedPipeline(const OrderedPipeline&) = delete;
+  OrderedPipeline& operator=(const OrderedPipeline&) = delete;
+
+  // Queues `task` after those before it, first delivering what is ready and
+  // waiting while the window of tasks in flight is full. Returns false (the
+  // task dropped) once the client has stopped the pipeline.
+  bool Submit(Task&& task);
+  // Delivers every task submitted; false when the client stopped.
+  bool Drain();
+  // Tasks submitted and not yet delivered.
+  std::size_t InFlight() const { return jobs_.size(); }
+
+ private:
+  enum class State { kQueued, kRunning, kDone };
+  enum class Pumped { kNothing, kSome, kStopped };
+  struct Job {
+    explicit Job(Task&& t) : task(std::move(t)) {}
+    Task task;
+    State state = State::kQueued;
+    Piece ready;  // handed over, not yet taken
+    std::exception_ptr error;
+  };
+
+  void Stop();
+  void Work();
+  void Run(Worker& worker, Job& job, Piece& piece);
+  void HandOver(Job& job, Piece& piece);
+  Job* Claim();
+  bool NextQueued();
+  Pumped Pump(bool wait);
+  Pumped RunFront(Job& job);
+  Pumped Retire(Job& job);
+  void PopFront();
+  bool Stopped() {
+    stopped_ = true;
+    return false;
+  }
+  // With mutex_ held: `job` has something new for the calling thread.
+  void SignalProgress(const Job& job) {
+    if (delivering_ && &job == &jobs_.front()) progress_.notify_one();
+  }
+
+  Client& client_;
+  const OrderedPipelineLimits limits_;
+  const std::size_t window_;
+  std::mutex mutex_;
+  // Each kind of waiter is counted, so that nobody signals a condition no
+  // one waits for.
+  std::condition_variable work_;      // a job was queued, or the end came
+  std::condition_variable progress_;  // the head job has something to deliver
+  std::condition_variable space_;     // a job's handed-over piece was taken
+  unsigned idle_ = 0;                 // workers waiting for work_
+  bool delivering_ = false;           // the calling thread waits for progress_
+  unsigned handing_ = 0;              // workers waiting for space_
+  std::deque<Job> jobs_;              // undelivered, in order; calling thread adds and removes
+  std::uint64_t first_ = 0;           // number of jobs_.front()
+  std::uint64_t unclaimed_ = 0;       // number from which workers look for queued jobs
+  std::atomic<bool> cancelled_{false};
+  bool stopped_ = false;              // calling thread only
+  Piece taken_;                       // calling thread only
+  std::vector<std::thread> threads_;
+};
+
+// What Run writes to: the task's current piece, and the way to hand it over.
+template <class Client>
+class OrderedPipeline<Client>::Outlet {
+ public:
+  Outlet(OrderedPipeline& pipeline, Job& job, Piece& p) : piece(p), pipeline_(pipeline), job_(job) {}
+
+  Piece& piece;
+  // Hands the piece over once the previous one was taken, leaving it empty;
+  // false when the pipeline was cancelled and the run should end.
+  bool HandOver() {
+    pipeline_.HandOver(job_, piece);
+    return !Cancelled();
+  }
+  bool Cancelled() const { return pipeline_.cancelled_.load(std::memory_order_relaxed); }
+
+ private:
+  OrderedPipeline& pipeline_;
+  Job& job_;
+};
+
+template <class Client>
+OrderedPipeline<Client>::OrderedPipeline(Client& client, const OrderedPipelineLimits& limits)
+    : client_(client), limits_(limits), window_(std::max<std::size_t>(1, limits.tasksPerWorker) * limits.workers) {
+  threads_.reserve(limits_.workers);
+  try {
+    for (unsigned i = 0; i < limits_.workers; ++i) threads_.emplace_back([this] { Work(); });
+  } catch (...) {
+    Stop();
+    throw;
+  }
+}
+
+// Cancels what is in flight, joins the workers and drops the tasks left.
+template <class Client>
+void OrderedPipeline<Client>::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+  }
+  work_.notify_all();
+  space_.notify_all();
+  for (std::thread& thread : threads_)
+    if (thread.joinable()) thread.join();
+  threads_.clear();
+  jobs_.clear();
+}
+
+template <class Client>
+void OrderedPipeline<Client>::Work() {
+  Worker worker(client_);
+  Piece piece;
+  while (Job* job = Claim()) Run(worker, *job, piece);
+}
+
+// With mutex_ held: whether a queued job waits, unclaimed_ moved up to it.
+template <class Client>
+bool OrderedPipeline<Client>::NextQueued() {
+  while (unclaimed_ < first_ + jobs_.size() && jobs_[unclaimed_ - first_].state != State::kQueued) ++unclaimed_;
+  return unclaimed_ < first_ + jobs_.size();
+}
+
+// The next queued job in order, marked running; null when the pipeline ends.
+template <class Client>
+typename OrderedPipeline<Client>::Job* OrderedPipeline<Client>::Claim() {
+  std::unique_lock lock(mutex_);
+  ++idle_;
+  work_.wait(lock, [&] { return cancelled_ || NextQueued(); });
+  --idle_;
+  if (cancelled_) return nullptr;
+  Job& job = jobs_[unclaimed_++ - first_];
+  job.state = State::kRunning;
+  return &job;
+}
+
+template <class Client>
+void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece) {
+  std::exception_ptr error;
+  try {
+    Outlet outlet(*this, job, piece);
+    client_.Run(worker, job.task, outlet);
+  } catch (...) {
+    error = std::current_exception();
+  }
+  HandOver(job, piece);
+  std::lock_guard lock(mutex_);
+  job.error = error;
+  job.state = State::kDone;
+  SignalProgress(job);
+}
+
+// Moves the worker's piece to the job once the calling thread has taken the
+// previous one; dropped when the pipeline is cancelled.
+template <class Client>
+void OrderedPipeline<Client>::HandOver(Job& job, Piece& piece) {
+  if (Client::Empty(piece)) return;
+  std::unique_lock lock(mutex_);
+  ++handing_;
+  space_.wait(lock, [&] { return cancelled_ || Client::Empty(job.ready); });
+  --handing_;
+  if (!cancelled_) std::swap(job.ready, piece);
+  Client::Clear(piece);
+  SignalProgress(job);
+}
+
+// Delivers what the first job has ready, waiting for it with `wait`; a first
+// job no worker has taken is run here.
+template <class Client>
+typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait) {
+  std::unique_lock lock(mutex_);
+  if (jobs_.empty()) return Pumped::kNothing;
+  Job& job = jobs_.front();
+  if (job.state == State::kQueued) {
+    if (!wait) return Pumped::kNothing;
+    job.state = State::kRunning;
+    lock.unlock();
+    return RunFront(job);
+  }
+  const auto ready = [&] { return job.state == State::kDone || !Client::Empty(job.ready); };
+  if (!wait && !ready()) return Pumped::kNothing;
+  delivering_ = true;
+  progress_.wait(lock, ready);
+  delivering_ = false;
+  const bool done = job.state == State::kDone;
+  std::swap(taken_, job.ready);
+  Client::Clear(job.ready);
+  if (handing_ != 0) space_.notify_all();
+  lock.unlock();
+  const bool going = Client::Empty(taken_) || client_.Deliver(job.task, taken_);
+  Client::Clear(taken_);
+  if (!going) return Pumped::kStopped;
+  return done ? Retire(job) : Pumped::kSome;
+}
+
+template <class Client>
+typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::RunFront(Job& job) {
+  const bool going = client_.RunHere(job.task);
+  PopFront();
+  return going ? Pumped::kSome : Pumped::kStopped;
+}
+
+// Ends the first job, whose pieces are delivered: its Finish, then the
+// exception its run met.
+template <class Client>
+typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Retire(Job& job) {
+  const bool going = client_.Finish(job.task);
+  const std::exception_ptr error = job.error;
+  PopFront();
+  if (error) std::rethrow_exception(error);
+  return going ? Pumped::kSome : Pumped::kStopped;
+}
+
+template <class Client>
+void OrderedPipeline<Client>::PopFront() {
+  std::lock_guard lock(mutex_);
+  jobs_.pop_front();
+  ++first_;
+  unclaimed_ = std::max(unclaimed_, first_);
+}
+
+template <class Client>
+bool OrderedPipeline<Client>::Submit(Task&& task) {
+  if (stopped_) return false;
+  for (Pumped p = Pump(false); p != Pumped::kNothing; p = Pump(false))
+    if (p == Pumped::kStopped) return Stopped();
+  while (jobs_.size() >= window_)
+    if (Pump(true) == Pumped::kStopped) return Stopped();
+  std::lock_guard lock(mutex_);
+  jobs_.emplace_back(std::move(task));
+  if (idle_ != 0 && first_ + jobs_.size() - unclaimed_ >= limits_.wakeBatch) work_.notify_one();
+  return true;
+}
+
+template <class Client>
+bool OrderedPipeline<Client>::Drain() {
+  if (stopped_) return false;
+  {
+    // The tasks left waiting for a batch go to the idle workers now.
+    std::lock_guard lock(mutex_);
+    if (idle_ != 0 && NextQueued()) work_.notify_all();
+  }
+  while (!jobs_.empty())
+    if (Pump(true) == Pumped::kStopped) return Stopped();
+  return true;
+}
+
+}  // namespace RegexComponent::engine

@@ -1,0 +1,176 @@
+// OrderedPipeline against the order the tasks were submitted in: tasks of
+// many small and a few large outputs, pieces cut small, clients that stop
+// or throw at a given task, and the bound on what is in flight. The suite's
+// name holds "Thread" so that the ThreadSanitizer run picks it up.
+#include "engine/OrderedPipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace RegexComponent::engine {
+namespace {
+
+// Task n writes "n.0 n.1 ... n.(size-1) " in pieces of about `pieceBytes`;
+// the delivered text is what a sequential run writes, task after task.
+class Writer {
+ public:
+  struct Task {
+    int number = 0;
+    int size = 0;
+    bool throws = false;  // Run throws after half its output
+    int produced = 0;     // set by Run, read by Finish
+  };
+  using Piece = std::string;
+  struct Worker {
+    explicit Worker(Writer&) {}
+  };
+
+  std::size_t pieceBytes = 64;
+  int stopAtFinish = -1;  // Finish of this task stops the pipeline
+  int stopAtDeliver = -1; // the first Deliver of this task stops it
+  std::string delivered;
+  int lastDelivered = -1;  // the task of the last piece delivered
+  std::vector<int> finished;
+  std::size_t largestPiece = 0;
+  std::atomic<int> inFlight{0};
+  std::atomic<int> mostInFlight{0};
+
+  static bool Empty(const Piece& piece) { return piece.empty(); }
+  static void Clear(Piece& piece) { piece.clear(); }
+
+  static std::string Item(const Task& task, int i) {
+    return std::to_string(task.number) + "." + std::to_string(i) + " ";
+  }
+  static std::string Expected(const std::vector<Task>& tasks) {
+    std::string all;
+    for (const Task& task : tasks)
+      for (int i = 0; i < task.size; ++i) all += Item(task, i);
+    return all;
+  }
+
+  template <class Outlet>
+  void Run(Worker&, Task& task, Outlet& outlet) {
+    Started();
+    for (int i = 0; i < task.size; ++i) {
+      if (task.throws && i == task.size / 2) throw std::runtime_error("task " + std::to_string(task.number));
+      outlet.piece += Item(task, i);
+      task.produced = i + 1;
+      if (outlet.piece.size() >= pieceBytes && !outlet.HandOver()) return;
+    }
+  }
+  // As Run, straight into `delivered`.
+  bool RunHere(Task& task) {
+    Started();
+    for (int i = 0; i < task.size; ++i) {
+      if (task.throws && i == task.size / 2) throw std::runtime_error("task " + std::to_string(task.number));
+      delivered += Item(task, i);
+      if (task.number == stopAtDeliver) return false;
+    }
+    task.produced = task.size;
+    return Finish(task);
+  }
+  bool Deliver(Task& task, Piece& piece) {
+    largestPiece = std::max(largestPiece, piece.size());
+    const bool first = task.number != lastDelivered;
+    lastDelivered = task.number;
+    delivered += piece;
+    return !(first && task.number == stopAtDeliver);
+  }
+  bool Finish(Task& task) {
+    if (!task.throws) {
+      EXPECT_EQ(task.produced, task.size) << "task " << task.number;
+    }
+    --inFlight;
+    finished.push_back(task.number);
+    return task.number != stopAtFinish;
+  }
+
+ private:
+  void Started() {
+    const int now = ++inFlight;
+    for (int most = mostInFlight; now > most && !mostInFlight.compare_exchange_weak(most, now);) {
+    }
+  }
+};
+
+std::vector<Writer::Task> MixedTasks(int count) {
+  std::vector<Writer::Task> tasks;
+  for (int n = 0; n < count; ++n) tasks.push_back({n, n % 17 == 5 ? 3000 : n % 3});
+  return tasks;
+}
+
+// Submits every task and drains; returns what Submit or Drain threw.
+std::string RunAll(Writer& client, const std::vector<Writer::Task>& tasks, const OrderedPipelineLimits& limits) {
+  try {
+    OrderedPipeline<Writer> pipeline(client, limits);
+    for (Writer::Task task : tasks)
+      if (!pipeline.Submit(std::move(task))) return "stopped";
+    return pipeline.Drain() ? "" : "stopped";
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+}
+
+TEST(OrderedPipelineThreads, DeliversInSubmissionOrderWithAnyWorkersAndWindow) {
+  const std::vector<Writer::Task> tasks = MixedTasks(300);
+  for (const unsigned workers : {1u, 2u, 4u})
+    for (const std::size_t perWorker : {1u, 4u})
+      for (const std::size_t wake : {1u, 4u}) {
+        Writer client;
+        EXPECT_EQ(RunAll(client, tasks, {workers, perWorker, wake}), "");
+        EXPECT_EQ(client.delivered, Writer::Expected(tasks)) << workers << " workers";
+        EXPECT_EQ(client.finished.size(), tasks.size());
+        // A piece is cut once it reaches the size: one item over at most.
+        EXPECT_LT(client.largestPiece, client.pieceBytes + 16);
+        EXPECT_LE(static_cast<std::size_t>(client.mostInFlight.load()), workers * perWorker);
+      }
+}
+
+TEST(OrderedPipelineThreads, StopsAtTheTaskThatSaysSoAndDeliversNothingAfter) {
+  const std::vector<Writer::Task> tasks = MixedTasks(200);
+  for (const int stop : {0, 5, 22, 199}) {
+    Writer client;
+    client.stopAtFinish = stop;
+    EXPECT_EQ(RunAll(client, tasks, {3, 2, 1}), "stopped");
+    const std::vector<Writer::Task> before(tasks.begin(), tasks.begin() + stop + 1);
+    EXPECT_EQ(client.delivered, Writer::Expected(before));
+    ASSERT_FALSE(client.finished.empty());
+    EXPECT_EQ(client.finished.back(), stop);
+  }
+}
+
+TEST(OrderedPipelineThreads, StopInTheMiddleOfALargeTaskCancelsItsWorker) {
+  const std::vector<Writer::Task> tasks = MixedTasks(60);
+  Writer client;
+  client.stopAtDeliver = 22;  // a task of 3000 items, many pieces
+  EXPECT_EQ(RunAll(client, tasks, {2, 4, 1}), "stopped");
+  const std::vector<Writer::Task> before(tasks.begin(), tasks.begin() + 22);
+  const std::string expected = Writer::Expected(before);
+  ASSERT_GT(client.delivered.size(), expected.size());
+  EXPECT_EQ(client.delivered.substr(0, expected.size()), expected);
+  EXPECT_LT(client.delivered.size(), expected.size() + client.pieceBytes + 16);
+}
+
+TEST(OrderedPipelineThreads, AnExceptionComesInItsTaskTurnAfterItsOutput) {
+  std::vector<Writer::Task> tasks = MixedTasks(120);
+  tasks[40].size = 500;
+  tasks[40].throws = true;
+  tasks[90].throws = true;
+  tasks[90].size = 2;
+  for (const unsigned workers : {1u, 4u}) {
+    Writer client;
+    EXPECT_EQ(RunAll(client, tasks, {workers, 2, 1}), "task 40");
+    const std::vector<Writer::Task> before(tasks.begin(), tasks.begin() + 40);
+    std::string expected = Writer::Expected(before);
+    for (int i = 0; i < 250; ++i) expected += Writer::Item(tasks[40], i);
+    EXPECT_EQ(client.delivered, expected);
+  }
+}
+
+}  // namespace
+}  // namespace RegexComponent::engine

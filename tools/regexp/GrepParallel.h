@@ -1,0 +1,57 @@
+// The walk's handler that searches regular files on worker threads ahead of
+// the walk, their output written on the calling thread in the walk's order,
+// byte for byte what GrepSequential writes.
+//
+// External interface: GrepParallelLimits, GrepParallel.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <memory>
+
+#include "GrepOptions.h"
+#include "GrepOutput.h"
+#include "GrepSearch.h"
+#include "GrepWalk.h"
+#include "GrepWriter.h"
+#include "engine/LineMatcher.h"
+
+namespace RegexComponent::tool {
+
+struct GrepParallelLimits {
+  unsigned workers = 2;            // threads besides the calling one
+  std::size_t filesPerWorker = 4;  // files in flight per worker
+  // A file's output held in memory before the worker waits for it to be
+  // written.
+  std::size_t pieceBytes = std::size_t{1} << 20;
+};
+
+// Standard input and files other than regular ones (FIFOs, devices) are
+// searched on the calling thread once every file before them is written.
+// `sink` and `out` are the calling thread's; each worker makes its own sink
+// of the same settings with `colors`.
+class GrepParallel final : public GrepFileHandler {
+ public:
+  GrepParallel(const GrepSettings& settings, const engine::LineMatcher& matcher, const GrepColors* colors,
+               GrepSink& sink, GrepWriter& out, const GrepParallelLimits& limits);
+  ~GrepParallel();
+
+  // Takes a regular file's descriptor over; a worker closes it.
+  bool Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name, bool showName) override;
+  void Report(const std::string& line, bool trouble) override;
+  // Writes what is still in flight; returns the exit status.
+  int Finish();
+
+ private:
+  bool IsStandardInput(const struct stat& info) const;
+
+  class Files;
+  class Pipeline;
+  std::unique_ptr<Files> files_;
+  std::unique_ptr<Pipeline> pipeline_;  // goes first: its workers use files_
+  struct stat stdin_ {};
+  bool stdinIsFile_ = false;
+};
+
+}  // namespace RegexComponent::tool
