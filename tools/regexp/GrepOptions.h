@@ -54,7 +54,9 @@ struct GrepSettings {
   ColorWhen color = ColorWhen::Never;
   bool lineBuffered = false;
   bool json = false;
-  unsigned threads = 0;  // --threads: 0 one per core, 1 the calling thread alone
+  // --threads: 0 one per core, 1 the calling thread alone; unset: chosen
+  // by the pattern (see Workers in GrepCommand.cpp).
+  std::optional<unsigned> threads;
 
   std::vector<std::string> files;
   Directories directories = Directories::Read;

@@ -161,6 +161,13 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
   for (const auto& [name, type] : names) {
     const std::string childPath = path + "/" + name;
     const std::string childShown = shown.empty() || shown == "/" ? shown + name : shown + "/" + name;
+    // A regular file as the listing says needs no stat of its own: File()
+    // opens it (without following a link put there meanwhile) and stats it.
+    if (type == DT_REG) {
+      if (Included(name, false)) goOn = File(dir.get(), name.c_str(), childShown, namesInTree_, false);
+      if (!goOn) break;
+      continue;
+    }
     struct stat child {};
     const bool link = type == DT_LNK || (type == DT_UNKNOWN && ::fstatat(dir.get(), name.c_str(), &child, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(child.st_mode));
     // -r leaves symbolic links met in the tree alone; -R follows them.
