@@ -3,6 +3,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "engine/LineCounter.h"
+
 namespace RegexComponent::engine {
 
 LineSearch::LineSearch(const LineMatcher& matcher, const LineSearchOptions& options)
@@ -29,16 +31,6 @@ const char* NextTerminator(const char* from, const char* end, bool binary) {
   }
   while (from < end && *from != '\n' && *from != '\0') ++from;
   return from;
-}
-
-// Line feeds in [from, to).
-std::uint64_t CountLineFeeds(const char* from, const char* to) {
-  std::uint64_t count = 0;
-  while (const void* lf = std::memchr(from, '\n', static_cast<std::size_t>(to - from))) {
-    ++count;
-    from = static_cast<const char*>(lf) + 1;
-  }
-  return count;
 }
 
 }  // namespace

@@ -20,6 +20,27 @@ LineAndStart At(LineCounter& counter, const char* position) {
   return {counter.Line(), counter.LineStart()};
 }
 
+// Every start and length over a text whose line feeds fall at each place of
+// the 16-byte blocks, and the line starts agree with a count byte by byte.
+TEST(LineCounterTest, BlockCountsAgreeWithCountingByteByByte) {
+  std::string text;
+  for (std::size_t i = 0; i < 100; ++i) text += (i * 7 % 11 == 0 || i % 16 == 15) ? '\n' : static_cast<char>('a' + i % 26);
+  for (std::size_t first = 0; first < 20; ++first) {
+    for (std::size_t last = first; last <= text.size(); ++last) {
+      std::uint64_t expected = 0;
+      for (std::size_t i = first; i < last; ++i) expected += text[i] == '\n';
+      ASSERT_EQ(CountLineFeeds(text.data() + first, text.data() + last), expected) << first << ".." << last;
+    }
+  }
+  LineCounter counter(text.data());
+  std::uint64_t line = 1, lineStart = 0;
+  for (std::size_t position = 0; position <= text.size(); position += 5) {
+    for (std::size_t i = position >= 5 ? position - 5 : 0; i < position; ++i)
+      if (text[i] == '\n') ++line, lineStart = i + 1;
+    EXPECT_EQ(At(counter, text.data() + position), (LineAndStart{line, lineStart})) << position;
+  }
+}
+
 TEST(LineCounterTest, CountsLineFeedsUpToEachPositionInOnePass) {
   const std::string text = "ab\r\ncd\n\n\nef";
   const char* p = text.data();
