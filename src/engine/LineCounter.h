@@ -6,6 +6,7 @@
 // increasing positions, read Line and LineStart) and Saturate32.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -20,14 +21,25 @@ namespace RegexComponent::engine {
 
 // The line feeds in [from, to). Sixteen bytes at a time where SSE2 is there
 // (every x86-64): text of short lines holds a line feed every few dozen
-// bytes, too often for a memchr call per line to pay.
+// bytes, too often for a memchr call per line to pay. Each byte of `sums`
+// counts the line feeds at its place in up to 255 blocks, and the sums are
+// added up before a byte could overflow.
 inline std::uint64_t CountLineFeeds(const char* from, const char* to) noexcept {
   std::uint64_t count = 0;
 #if defined(__SSE2__)
+  constexpr std::size_t kBlock = 16;
+  constexpr std::size_t kMaxBlocks = 255;
   const __m128i lineFeed = _mm_set1_epi8('\n');
-  for (; to - from >= 16; from += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-    count += static_cast<unsigned>(__builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed))));
+  while (static_cast<std::size_t>(to - from) >= kBlock) {
+    __m128i sums = _mm_setzero_si128();
+    const std::size_t blocks = std::min(static_cast<std::size_t>(to - from) / kBlock, kMaxBlocks);
+    for (std::size_t i = 0; i < blocks; ++i, from += kBlock) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+      sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(bytes, lineFeed));
+    }
+    const __m128i halves = _mm_sad_epu8(sums, _mm_setzero_si128());
+    count += static_cast<std::uint64_t>(_mm_cvtsi128_si64(halves)) +
+             static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(halves, halves)));
   }
 #endif
   for (; from < to; ++from) count += *from == '\n' ? 1 : 0;

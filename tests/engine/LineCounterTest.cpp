@@ -32,6 +32,10 @@ TEST(LineCounterTest, BlockCountsAgreeWithCountingByteByByte) {
       ASSERT_EQ(CountLineFeeds(text.data() + first, text.data() + last), expected) << first << ".." << last;
     }
   }
+  // More than 255 blocks of line feeds only, where a byte's count would
+  // overflow if the sums were not added up in time.
+  const std::string feeds(16 * 300 + 5, '\n');
+  EXPECT_EQ(CountLineFeeds(feeds.data(), feeds.data() + feeds.size()), feeds.size());
   LineCounter counter(text.data());
   std::uint64_t line = 1, lineStart = 0;
   for (std::size_t position = 0; position <= text.size(); position += 5) {
