@@ -84,6 +84,9 @@ class FileSearch {
                 MatchSink* sink, std::uint64_t& count);
 
   const ChunkReader& Reader() const { return reader_; }
+  // Whether GrepFile passes over a one-chunk file with the literal
+  // prefilter, for the expression of the last Prepare and `flags`.
+  bool Prefiltered(boost::regex_constants::match_flag_type flags) { return Prefilter(flags) != nullptr; }
 
  private:
   class GrepVisitor;

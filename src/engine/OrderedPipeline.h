@@ -63,15 +63,18 @@ class OrderedPipeline {
 
   // Queues `task` after those before it, first delivering what is ready and
   // waiting while the window of tasks in flight is full. Returns false (the
-  // task dropped) once the client has stopped the pipeline.
-  bool Submit(Task&& task);
+  // task dropped) once the client has stopped the pipeline. A task that is
+  // not `shared` is left to the calling thread, which runs it (RunHere) as
+  // soon as its turn comes: one too small to be worth handing to a worker.
+  bool Submit(Task&& task, bool shared = true);
   // Delivers every task submitted; false when the client stopped.
   bool Drain();
   // Tasks submitted and not yet delivered.
   std::size_t InFlight() const { return jobs_.size(); }
 
  private:
-  enum class State { kQueued, kRunning, kDone };
+  // kHeld: queued for the calling thread alone.
+  enum class State { kQueued, kHeld, kRunning, kDone };
   enum class Pumped { kNothing, kSome, kStopped };
   struct Job {
     explicit Job(Task&& t) : task(std::move(t)) {}
@@ -232,12 +235,14 @@ typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait
   std::unique_lock lock(mutex_);
   if (jobs_.empty()) return Pumped::kNothing;
   Job& job = jobs_.front();
-  if (job.state == State::kQueued) {
-    if (!wait) return Pumped::kNothing;
+  // A held job is run as soon as it comes first; a queued one only when the
+  // calling thread would otherwise wait for a worker to take it.
+  if (job.state == State::kHeld || (job.state == State::kQueued && wait)) {
     job.state = State::kRunning;
     lock.unlock();
     return RunFront(job);
   }
+  if (job.state == State::kQueued) return Pumped::kNothing;
   const auto ready = [&] { return job.state == State::kDone || !Client::Empty(job.ready); };
   if (!wait && !ready()) return Pumped::kNothing;
   delivering_ = true;
@@ -281,15 +286,15 @@ void OrderedPipeline<Client>::PopFront() {
 }
 
 template <class Client>
-bool OrderedPipeline<Client>::Submit(Task&& task) {
+bool OrderedPipeline<Client>::Submit(Task&& task, bool shared) {
   if (stopped_) return false;
   for (Pumped p = Pump(false); p != Pumped::kNothing; p = Pump(false))
     if (p == Pumped::kStopped) return Stopped();
   while (jobs_.size() >= window_)
     if (Pump(true) == Pumped::kStopped) return Stopped();
   std::lock_guard lock(mutex_);
-  jobs_.emplace_back(std::move(task));
-  if (idle_ != 0 && first_ + jobs_.size() - unclaimed_ >= limits_.wakeBatch) work_.notify_one();
+  jobs_.emplace_back(std::move(task)).state = shared ? State::kQueued : State::kHeld;
+  if (shared && idle_ != 0 && first_ + jobs_.size() - unclaimed_ >= limits_.wakeBatch) work_.notify_one();
   return true;
 }
 

@@ -93,6 +93,7 @@ class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorS
   bool SearchHere(const char* path, int fd, std::uint64_t size);
 
   const Setup setup_;
+  bool prefiltered_ = false;  // files are passed over by the prefilter
   std::uint64_t count_ = 0;  // calling thread only
   // Last, so that its workers are joined before the rest goes.
   std::unique_ptr<OrderedPipeline<Pipeline>> pipeline_;
@@ -133,6 +134,7 @@ class ParallelFileSearch::Pipeline::WorkerSink final : public MatchSink {
 
 ParallelFileSearch::Pipeline::Pipeline(const Setup& setup) : setup_(setup) {
   setup_.own.Prepare(setup_.expression);
+  prefiltered_ = setup_.own.Prefiltered(setup_.flags);
   pipeline_ = std::make_unique<OrderedPipeline<Pipeline>>(
       *this, OrderedPipelineLimits{setup_.workers, setup_.limits.filesPerWorker});
 }
@@ -184,7 +186,8 @@ bool ParallelFileSearch::Pipeline::VisitOwned(const char* path, UniqueFd& fd, st
   task.path = path;
   task.fd = std::move(fd);
   task.size = size;
-  return pipeline_->Submit(std::move(task));
+  const bool shared = !prefiltered_ || size >= setup_.limits.sharedFrom;
+  return pipeline_->Submit(std::move(task), shared);
 }
 
 // The files in flight hold the descriptors the walk ran short of: they are
@@ -201,7 +204,7 @@ void ParallelFileSearch::Pipeline::OnWalkError(const char* path, int error) {
   Task task;
   task.path = path;
   task.walkError = error;
-  pipeline_->Submit(std::move(task));
+  pipeline_->Submit(std::move(task), false);
 }
 
 std::uint64_t ParallelFileSearch::Pipeline::Finish() {

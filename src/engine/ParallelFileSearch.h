@@ -35,6 +35,10 @@ struct ParallelSearchLimits {
   std::size_t findWindow = FileSearch::kDefaultFindWindow;
   std::size_t filesPerWorker = 8;  // files in flight per worker
   std::size_t pieceBytes = std::size_t{1} << 20;
+  // A file the literal prefilter passes over is handed to a worker only
+  // from this size on: a smaller one is searched in less time than the
+  // hand-off takes, so the calling thread searches it in its turn.
+  std::size_t sharedFrom = std::size_t{64} << 10;
 };
 
 // With one worker Grep and Find are FileSearch's on the calling thread,

@@ -36,6 +36,7 @@ class Writer {
   std::string delivered;
   int lastDelivered = -1;  // the task of the last piece delivered
   std::vector<int> finished;
+  std::vector<int> ranHere;  // tasks run on the calling thread, in order
   std::size_t largestPiece = 0;
   std::atomic<int> inFlight{0};
   std::atomic<int> mostInFlight{0};
@@ -65,6 +66,7 @@ class Writer {
   }
   // As Run, straight into `delivered`.
   bool RunHere(Task& task) {
+    ranHere.push_back(task.number);
     Started();
     for (int i = 0; i < task.size; ++i) {
       if (task.throws && i == task.size / 2) throw std::runtime_error("task " + std::to_string(task.number));
@@ -104,12 +106,16 @@ std::vector<Writer::Task> MixedTasks(int count) {
   return tasks;
 }
 
-// Submits every task and drains; returns what Submit or Drain threw.
-std::string RunAll(Writer& client, const std::vector<Writer::Task>& tasks, const OrderedPipelineLimits& limits) {
+// Submits every task (those for which `held` is true not shared) and
+// drains; returns what Submit or Drain threw.
+std::string RunAll(Writer& client, const std::vector<Writer::Task>& tasks, const OrderedPipelineLimits& limits,
+                   bool (*held)(int number) = [](int) { return false; }) {
   try {
     OrderedPipeline<Writer> pipeline(client, limits);
-    for (Writer::Task task : tasks)
-      if (!pipeline.Submit(std::move(task))) return "stopped";
+    for (Writer::Task task : tasks) {
+      const bool shared = !held(task.number);
+      if (!pipeline.Submit(std::move(task), shared)) return "stopped";
+    }
     return pipeline.Drain() ? "" : "stopped";
   } catch (const std::runtime_error& e) {
     return e.what();
@@ -129,6 +135,25 @@ TEST(OrderedPipelineThreads, DeliversInSubmissionOrderWithAnyWorkersAndWindow) {
         EXPECT_LT(client.largestPiece, client.pieceBytes + 16);
         EXPECT_LE(static_cast<std::size_t>(client.mostInFlight.load()), workers * perWorker);
       }
+}
+
+// Tasks left to the calling thread among those for the workers: the order
+// holds, and the calling thread runs every one of them itself.
+TEST(OrderedPipelineThreads, HeldTasksRunOnTheCallingThreadInTheirTurn) {
+  const std::vector<Writer::Task> tasks = MixedTasks(300);
+  const auto everyThird = [](int number) { return number % 3 == 1; };
+  for (const unsigned workers : {1u, 3u}) {
+    Writer client;
+    EXPECT_EQ(RunAll(client, tasks, {workers, 2, 1}, everyThird), "");
+    EXPECT_EQ(client.delivered, Writer::Expected(tasks)) << workers << " workers";
+    std::vector<int> held;
+    for (const Writer::Task& task : tasks)
+      if (everyThird(task.number)) held.push_back(task.number);
+    std::vector<int> ranHere;
+    for (const int number : client.ranHere)
+      if (everyThird(number)) ranHere.push_back(number);
+    EXPECT_EQ(ranHere, held);
+  }
 }
 
 TEST(OrderedPipelineThreads, StopsAtTheTaskThatSaysSoAndDeliversNothingAfter) {

@@ -123,6 +123,8 @@ ParallelSearchLimits SmallLimits(std::mt19937& random) {
   limits.filesPerWorker = 1 + random() % 3;
   const std::size_t pieces[] = {1, 100, 2000, std::size_t{1} << 20};
   limits.pieceBytes = pieces[random() % std::size(pieces)];
+  const std::size_t shared[] = {0, 64, std::size_t{1} << 16};
+  limits.sharedFrom = shared[random() % std::size(shared)];
   return limits;
 }
 

@@ -100,12 +100,14 @@ class GrepParallelThreads : public ::testing::Test {
   }
 
   // The run on the calling thread alone, and with workers holding small
-  // pieces, as well as the usual ones.
+  // pieces and taking every file, as well as the usual ones (where "hit",
+  // a literal, leaves the small files to the calling thread).
   void ExpectSameWithWorkers(const std::string& what) {
     const engine::LineMatcher matcher({"hit"}, engine::syntax::Extended, engine::LineFit::Anywhere);
     const Outcome alone = Captured([&] { return Search(settings_, matcher, {0, 1, 1}); });
     EXPECT_FALSE(alone.output.empty()) << what;
-    for (const GrepParallelLimits limits : {GrepParallelLimits{3, 1, 64}, GrepParallelLimits{2, 4, 1 << 20}}) {
+    for (const GrepParallelLimits limits :
+         {GrepParallelLimits{3, 1, 64, 0}, GrepParallelLimits{2, 4, 1 << 20, 256}, GrepParallelLimits{}}) {
       const Outcome threads = Captured([&] { return Search(settings_, matcher, limits); });
       EXPECT_EQ(threads, alone) << what << " with " << limits.workers << " workers";
     }

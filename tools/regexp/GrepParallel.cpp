@@ -177,7 +177,8 @@ GrepParallel::GrepParallel(const GrepSettings& s, const engine::LineMatcher& mat
                            GrepSink& sink, GrepWriter& out, const GrepParallelLimits& limits)
     : files_(std::make_unique<Files>(s, matcher, colors, sink, out, limits.pieceBytes)),
       pipeline_(std::make_unique<Pipeline>(
-          *files_, engine::OrderedPipelineLimits{limits.workers, limits.filesPerWorker})) {
+          *files_, engine::OrderedPipelineLimits{limits.workers, limits.filesPerWorker})),
+      sharedFrom_(matcher.Candidates() ? limits.sharedFrom : 0) {
   stdinIsFile_ = ::fstat(STDIN_FILENO, &stdin_) == 0;
 }
 
@@ -193,7 +194,7 @@ bool GrepParallel::Search(engine::UniqueFd& fd, const struct stat& info, const s
   task.info = info;
   task.name = name;
   task.showName = showName;
-  return pipeline_->Submit(std::move(task));
+  return pipeline_->Submit(std::move(task), static_cast<std::uint64_t>(info.st_size) >= sharedFrom_);
 }
 
 void GrepParallel::Report(const std::string& line, bool trouble) {
@@ -202,7 +203,7 @@ void GrepParallel::Report(const std::string& line, bool trouble) {
   task.problem = true;
   task.name = line;
   task.trouble = trouble;
-  pipeline_->Submit(std::move(task));
+  pipeline_->Submit(std::move(task), false);
 }
 
 int GrepParallel::Finish() {

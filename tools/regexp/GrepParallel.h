@@ -25,6 +25,10 @@ struct GrepParallelLimits {
   // A file's output held in memory before the worker waits for it to be
   // written.
   std::size_t pieceBytes = std::size_t{1} << 20;
+  // A file whose lines the candidate scan passes over is handed to a worker
+  // only from this size on: a smaller one is searched in less time than the
+  // hand-off takes, so the calling thread searches it in its turn.
+  std::size_t sharedFrom = std::size_t{64} << 10;
 };
 
 // Standard input and files other than regular ones (FIFOs, devices) are
@@ -52,6 +56,7 @@ class GrepParallel final : public GrepFileHandler {
   std::unique_ptr<Pipeline> pipeline_;  // goes first: its workers use files_
   struct stat stdin_ {};
   bool stdinIsFile_ = false;
+  std::size_t sharedFrom_;  // 0 when every file goes to the workers
 };
 
 }  // namespace RegexComponent::tool
