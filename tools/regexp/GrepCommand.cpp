@@ -84,16 +84,11 @@ std::unique_ptr<GrepColors> ChooseColors(const GrepSettings& s) {
 }
 
 // The worker threads for the search: none when one file is searched, the
-// output is flushed line by line, or --threads=1 asks for none. Without
-// --threads, patterns with candidate literals get none either: the scan
-// passes over a typical file in microseconds, less than handing it to a
-// worker and back costs, so only patterns whose lines must all be matched
-// are searched on one worker per core.
-unsigned Workers(const GrepSettings& s, const engine::LineMatcher& matcher) {
+// output is flushed line by line, or --threads=1 asks for none.
+unsigned Workers(const GrepSettings& s) {
   const bool severalFiles = s.directories == Directories::Recurse || s.files.size() > 1;
-  const unsigned threads = s.threads.value_or(matcher.Candidates() ? 1 : 0);
-  if (!severalFiles || s.lineBuffered || threads == 1) return 0;
-  return threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+  if (!severalFiles || s.lineBuffered || s.threads == 1) return 0;
+  return s.threads != 0 ? s.threads : std::max(1u, std::thread::hardware_concurrency());
 }
 
 int Search(const GrepSettings& s, const engine::LineMatcher& matcher, GrepWriter& out) {
@@ -102,7 +97,7 @@ int Search(const GrepSettings& s, const engine::LineMatcher& matcher, GrepWriter
   GrepJsonPrinter json(s, matcher, out);
   GrepSink& sink = s.json ? static_cast<GrepSink&>(json) : printer;
   int status;
-  if (const unsigned workers = Workers(s, matcher); workers > 1) {
+  if (const unsigned workers = Workers(s); workers > 1) {
     GrepParallelLimits limits;
     limits.workers = workers;
     GrepParallel files(s, matcher, colors.get(), sink, out, limits);

@@ -62,10 +62,9 @@ Output:
   -T, --initial-tab         line the text up after a tab
   -Z, --null                end file names with a NUL byte instead of ':'
       --json                print JSON objects, one per line (see the manual)
-      --threads=NUM         search files on NUM worker threads (0: one per
-                            core; 1: one file after another; by default 1
-                            when every match holds one of a few literals, 0
-                            otherwise); the output is the same in any case
+      --threads=NUM         search files on NUM worker threads (0, the default:
+                            one per core; 1: one file after another); the
+                            output is the same in any case
 
 Context:
   -B, --before-context=NUM  print NUM lines before each selected line

@@ -54,9 +54,7 @@ struct GrepSettings {
   ColorWhen color = ColorWhen::Never;
   bool lineBuffered = false;
   bool json = false;
-  // --threads: 0 one per core, 1 the calling thread alone; unset: chosen
-  // by the pattern (see Workers in GrepCommand.cpp).
-  std::optional<unsigned> threads;
+  unsigned threads = 0;  // --threads: 0 one per core, 1 the calling thread alone
 
   std::vector<std::string> files;
   Directories directories = Directories::Read;
