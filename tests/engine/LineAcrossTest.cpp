@@ -95,12 +95,8 @@ TEST_F(LineAcrossTest, FastPathsSelectAndFindWhatEachLineAloneDoes) {
     if (random() % 4 == 0) patterns.push_back(RandomPattern(random, kClassAtoms, kSomeQuantifiers));
     const std::uint32_t word = kSyntaxes[random() % std::size(kSyntaxes)];
     const LineFit fit = kFits[random() % std::size(kFits)];
-    std::unique_ptr<LineMatcher> matcher;
-    try {
-      matcher = std::make_unique<LineMatcher>(patterns, word, fit);
-    } catch (const boost::regex_error&) {
-      continue;
-    }
+    const std::unique_ptr<LineMatcher> matcher = MatcherOrNull(patterns, word, fit);
+    if (!matcher) continue;
     // Literal candidates come first; only the other patterns search across.
     if (matcher->Candidates())
       ++candidates;

@@ -2,10 +2,15 @@
 // the line search's fast paths against the plain one.
 #pragma once
 
+#include <cstdint>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "engine/LineMatcher.h"
 
 namespace RegexComponent::engine {
 
@@ -41,6 +46,16 @@ inline std::string RandomText(std::mt19937& random) {
   }
   if (random() % 2) text += "ab ba";
   return text;
+}
+
+// The matcher of random patterns, or null when one does not compile.
+inline std::unique_ptr<LineMatcher> MatcherOrNull(const std::vector<std::string>& patterns, std::uint32_t word,
+                                                  LineFit fit) {
+  try {
+    return std::make_unique<LineMatcher>(patterns, word, fit);
+  } catch (const boost::regex_error&) {
+    return nullptr;
+  }
 }
 
 }  // namespace RegexComponent::engine

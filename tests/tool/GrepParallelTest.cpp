@@ -57,26 +57,11 @@ Outcome Captured(const std::function<int()>& search) {
   return {status, output};
 }
 
-// What the tool's grep does after reading its options: 0 workers searches
-// on the calling thread.
+// What the tool's grep does after reading its options: 0 or 1 workers
+// search on the calling thread.
 int Search(const GrepSettings& s, const engine::LineMatcher& matcher, const GrepParallelLimits& limits) {
   GrepWriter out;
-  GrepPrinter printer(s, matcher, out, nullptr);
-  GrepJsonPrinter json(s, matcher, out);
-  GrepSink& sink = s.json ? static_cast<GrepSink&>(json) : printer;
-  int status;
-  if (limits.workers > 0) {
-    GrepParallel files(s, matcher, nullptr, sink, out, limits);
-    GrepWalk(s, files).Run();
-    status = files.Finish();
-  } else {
-    GrepSequential files(s, matcher, sink, out);
-    GrepWalk(s, files).Run();
-    status = files.Status();
-  }
-  if (s.json) json.Summary();
-  out.Flush();
-  return status;
+  return SearchFiles(s, matcher, nullptr, out, limits);
 }
 
 class GrepParallelThreads : public ::testing::Test {

@@ -93,24 +93,9 @@ unsigned Workers(const GrepSettings& s) {
 
 int Search(const GrepSettings& s, const engine::LineMatcher& matcher, GrepWriter& out) {
   const std::unique_ptr<GrepColors> colors = ChooseColors(s);
-  GrepPrinter printer(s, matcher, out, colors.get());
-  GrepJsonPrinter json(s, matcher, out);
-  GrepSink& sink = s.json ? static_cast<GrepSink&>(json) : printer;
-  int status;
-  if (const unsigned workers = Workers(s); workers > 1) {
-    GrepParallelLimits limits;
-    limits.workers = workers;
-    GrepParallel files(s, matcher, colors.get(), sink, out, limits);
-    GrepWalk(s, files).Run();
-    status = files.Finish();
-  } else {
-    GrepSequential files(s, matcher, sink, out);
-    GrepWalk(s, files).Run();
-    status = files.Status();
-  }
-  if (s.json) json.Summary();
-  out.Flush();
-  return status;
+  GrepParallelLimits limits;
+  limits.workers = Workers(s);
+  return SearchFiles(s, matcher, colors.get(), out, limits);
 }
 
 }  // namespace

@@ -211,4 +211,24 @@ int GrepParallel::Finish() {
   return files_->Here().Status();
 }
 
+int SearchFiles(const GrepSettings& s, const engine::LineMatcher& matcher, const GrepColors* colors,
+                GrepWriter& out, const GrepParallelLimits& limits) {
+  GrepPrinter printer(s, matcher, out, colors);
+  GrepJsonPrinter json(s, matcher, out);
+  GrepSink& sink = s.json ? static_cast<GrepSink&>(json) : printer;
+  int status;
+  if (limits.workers > 1) {
+    GrepParallel files(s, matcher, colors, sink, out, limits);
+    GrepWalk(s, files).Run();
+    status = files.Finish();
+  } else {
+    GrepSequential files(s, matcher, sink, out);
+    GrepWalk(s, files).Run();
+    status = files.Status();
+  }
+  if (s.json) json.Summary();
+  out.Flush();
+  return status;
+}
+
 }  // namespace RegexComponent::tool

@@ -59,4 +59,11 @@ class GrepParallel final : public GrepFileHandler {
   std::size_t sharedFrom_;  // 0 when every file goes to the workers
 };
 
+// The walk over the settings' files with their output written to `out`
+// (the JSON summary included): on `limits.workers` threads besides the
+// calling one, or on the calling thread alone when that is 0 or 1. `colors`
+// may be null. Returns the exit status.
+int SearchFiles(const GrepSettings& s, const engine::LineMatcher& matcher, const GrepColors* colors,
+                GrepWriter& out, const GrepParallelLimits& limits);
+
 }  // namespace RegexComponent::tool
