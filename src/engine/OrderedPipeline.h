@@ -46,6 +46,10 @@ struct OrderedPipelineLimits {
   // Tasks queued before a waiting worker is woken: waking one costs two
   // context switches, more than a small task done on the calling thread.
   std::size_t wakeBatch = 4;
+  // Queued tasks a worker takes at once and runs one after another before
+  // it wakes a calling thread waiting for them: a wake per task would cost
+  // more system calls than small tasks do.
+  std::size_t claimBatch = 1;
 };
 
 template <class Client>
@@ -88,7 +92,7 @@ class OrderedPipeline {
   void Work();
   void Run(Worker& worker, Job& job, Piece& piece);
   void HandOver(Job& job, Piece& piece);
-  Job* Claim();
+  bool Claim(std::vector<Job*>& batch);
   bool NextQueued();
   Pumped Pump(bool wait);
   Pumped RunFront(Job& job);
@@ -102,10 +106,16 @@ class OrderedPipeline {
   void SignalProgress(const Job& job) {
     if (delivering_ && &job == &jobs_.front()) progress_.notify_one();
   }
+  // With mutex_ held: whether the first job has something to deliver.
+  bool FrontReady() const {
+    const Job& job = jobs_.front();
+    return job.state == State::kDone || !Client::Empty(job.ready);
+  }
 
   Client& client_;
   const OrderedPipelineLimits limits_;
   const std::size_t window_;
+  const std::size_t claimBatch_;
   std::mutex mutex_;
   // Each kind of waiter is counted, so that nobody signals a condition no
   // one waits for.
@@ -146,7 +156,8 @@ class OrderedPipeline<Client>::Outlet {
 
 template <class Client>
 OrderedPipeline<Client>::OrderedPipeline(Client& client, const OrderedPipelineLimits& limits)
-    : client_(client), limits_(limits), window_(std::max<std::size_t>(1, limits.tasksPerWorker) * limits.workers) {
+    : client_(client), limits_(limits), window_(std::max<std::size_t>(1, limits.tasksPerWorker) * limits.workers),
+      claimBatch_(std::max<std::size_t>(1, limits.claimBatch)) {
   threads_.reserve(limits_.workers);
   try {
     for (unsigned i = 0; i < limits_.workers; ++i) threads_.emplace_back([this] { Work(); });
@@ -175,7 +186,17 @@ template <class Client>
 void OrderedPipeline<Client>::Work() {
   Worker worker(client_);
   Piece piece;
-  while (Job* job = Claim()) Run(worker, *job, piece);
+  std::vector<Job*> batch;
+  while (Claim(batch)) {
+    for (Job* job : batch) {
+      if (cancelled_.load(std::memory_order_relaxed)) break;
+      Run(worker, *job, piece);
+    }
+    // The ends of the batch's jobs were kept from a waiting calling thread
+    // until now.
+    std::lock_guard lock(mutex_);
+    if (delivering_ && !jobs_.empty() && FrontReady()) progress_.notify_one();
+  }
 }
 
 // With mutex_ held: whether a queued job waits, unclaimed_ moved up to it.
@@ -185,17 +206,25 @@ bool OrderedPipeline<Client>::NextQueued() {
   return unclaimed_ < first_ + jobs_.size();
 }
 
-// The next queued job in order, marked running; null when the pipeline ends.
+// The next queued jobs in order, marked running, at most claimBatch and a
+// worker's share of those waiting; false when the pipeline ends.
 template <class Client>
-typename OrderedPipeline<Client>::Job* OrderedPipeline<Client>::Claim() {
+bool OrderedPipeline<Client>::Claim(std::vector<Job*>& batch) {
+  batch.clear();
   std::unique_lock lock(mutex_);
   ++idle_;
   work_.wait(lock, [&] { return cancelled_ || NextQueued(); });
   --idle_;
-  if (cancelled_) return nullptr;
-  Job& job = jobs_[unclaimed_++ - first_];
-  job.state = State::kRunning;
-  return &job;
+  if (cancelled_) return false;
+  // Taking all that waits would leave the other workers nothing.
+  const std::size_t waiting = first_ + jobs_.size() - unclaimed_;
+  const std::size_t share = std::clamp<std::size_t>(waiting / limits_.workers, 1, claimBatch_);
+  while (batch.size() < share && NextQueued()) {
+    Job& job = jobs_[unclaimed_++ - first_];
+    job.state = State::kRunning;
+    batch.push_back(&job);
+  }
+  return true;
 }
 
 template <class Client>
@@ -211,7 +240,6 @@ void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece) {
   std::lock_guard lock(mutex_);
   job.error = error;
   job.state = State::kDone;
-  SignalProgress(job);
 }
 
 // Moves the worker's piece to the job once the calling thread has taken the
@@ -220,9 +248,14 @@ template <class Client>
 void OrderedPipeline<Client>::HandOver(Job& job, Piece& piece) {
   if (Client::Empty(piece)) return;
   std::unique_lock lock(mutex_);
-  ++handing_;
-  space_.wait(lock, [&] { return cancelled_ || Client::Empty(job.ready); });
-  --handing_;
+  if (!cancelled_ && !Client::Empty(job.ready)) {
+    // The calling thread may be waiting for a job this worker ended earlier
+    // in its batch, and must deliver that before it can take this piece.
+    if (delivering_ && FrontReady()) progress_.notify_one();
+    ++handing_;
+    space_.wait(lock, [&] { return cancelled_ || Client::Empty(job.ready); });
+    --handing_;
+  }
   if (!cancelled_) std::swap(job.ready, piece);
   Client::Clear(piece);
   SignalProgress(job);

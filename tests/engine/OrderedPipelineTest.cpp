@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace RegexComponent::engine {
@@ -23,6 +25,7 @@ class Writer {
     int number = 0;
     int size = 0;
     bool throws = false;  // Run throws after half its output
+    int delayMs = 0;      // Run sleeps this long first
     int produced = 0;     // set by Run, read by Finish
   };
   using Piece = std::string;
@@ -57,6 +60,7 @@ class Writer {
   template <class Outlet>
   void Run(Worker&, Task& task, Outlet& outlet) {
     Started();
+    std::this_thread::sleep_for(std::chrono::milliseconds(task.delayMs));
     for (int i = 0; i < task.size; ++i) {
       if (task.throws && i == task.size / 2) throw std::runtime_error("task " + std::to_string(task.number));
       outlet.piece += Item(task, i);
@@ -125,16 +129,39 @@ std::string RunAll(Writer& client, const std::vector<Writer::Task>& tasks, const
 TEST(OrderedPipelineThreads, DeliversInSubmissionOrderWithAnyWorkersAndWindow) {
   const std::vector<Writer::Task> tasks = MixedTasks(300);
   for (const unsigned workers : {1u, 2u, 4u})
-    for (const std::size_t perWorker : {1u, 4u})
-      for (const std::size_t wake : {1u, 4u}) {
-        Writer client;
-        EXPECT_EQ(RunAll(client, tasks, {workers, perWorker, wake}), "");
-        EXPECT_EQ(client.delivered, Writer::Expected(tasks)) << workers << " workers";
-        EXPECT_EQ(client.finished.size(), tasks.size());
-        // A piece is cut once it reaches the size: one item over at most.
-        EXPECT_LT(client.largestPiece, client.pieceBytes + 16);
-        EXPECT_LE(static_cast<std::size_t>(client.mostInFlight.load()), workers * perWorker);
-      }
+    for (const std::size_t perWorker : {1u, 4u, 16u})
+      for (const std::size_t wake : {1u, 4u})
+        for (const std::size_t claim : {1u, 3u, 8u}) {
+          Writer client;
+          // A batch whose later task hands over many pieces while its earlier
+          // ones wait to be delivered is among these.
+          EXPECT_EQ(RunAll(client, tasks, {workers, perWorker, wake, claim}), "");
+          EXPECT_EQ(client.delivered, Writer::Expected(tasks))
+              << workers << " workers, " << perWorker << " per worker, claims of " << claim;
+          EXPECT_EQ(client.finished.size(), tasks.size());
+          // A piece is cut once it reaches the size: one item over at most.
+          EXPECT_LT(client.largestPiece, client.pieceBytes + 16);
+          EXPECT_LE(static_cast<std::size_t>(client.mostInFlight.load()), workers * perWorker);
+        }
+}
+
+// One worker takes a slow task without output and a large one together;
+// the calling thread waits for the slow one, which ends while the large one
+// fills more pieces than the worker may hold. The worker must wake the calling thread
+// before it waits for room, or neither goes on.
+TEST(OrderedPipelineThreads, ABatchHandingOverPiecesWakesTheCallingThreadForItsEarlierTasks) {
+  const std::vector<Writer::Task> tasks = {{0, 0, false, 50}, {1, 3000}};
+  Writer client;
+  {
+    OrderedPipeline<Writer> pipeline(client, {1, 2, 2, 2});
+    for (Writer::Task task : tasks) ASSERT_TRUE(pipeline.Submit(std::move(task)));
+    // Time for the worker to take both, so that the calling thread waits
+    // rather than running the first itself.
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(pipeline.Drain());
+  }
+  EXPECT_EQ(client.delivered, Writer::Expected(tasks));
+  EXPECT_TRUE(client.ranHere.empty());
 }
 
 // Tasks left to the calling thread among those for the workers: the order
@@ -161,7 +188,7 @@ TEST(OrderedPipelineThreads, StopsAtTheTaskThatSaysSoAndDeliversNothingAfter) {
   for (const int stop : {0, 5, 22, 199}) {
     Writer client;
     client.stopAtFinish = stop;
-    EXPECT_EQ(RunAll(client, tasks, {3, 2, 1}), "stopped");
+    EXPECT_EQ(RunAll(client, tasks, {3, 4, 1, 3}), "stopped");
     const std::vector<Writer::Task> before(tasks.begin(), tasks.begin() + stop + 1);
     EXPECT_EQ(client.delivered, Writer::Expected(before));
     ASSERT_FALSE(client.finished.empty());
@@ -173,7 +200,7 @@ TEST(OrderedPipelineThreads, StopInTheMiddleOfALargeTaskCancelsItsWorker) {
   const std::vector<Writer::Task> tasks = MixedTasks(60);
   Writer client;
   client.stopAtDeliver = 22;  // a task of 3000 items, many pieces
-  EXPECT_EQ(RunAll(client, tasks, {2, 4, 1}), "stopped");
+  EXPECT_EQ(RunAll(client, tasks, {2, 8, 1, 4}), "stopped");
   const std::vector<Writer::Task> before(tasks.begin(), tasks.begin() + 22);
   const std::string expected = Writer::Expected(before);
   ASSERT_GT(client.delivered.size(), expected.size());
@@ -189,7 +216,7 @@ TEST(OrderedPipelineThreads, AnExceptionComesInItsTaskTurnAfterItsOutput) {
   tasks[90].size = 2;
   for (const unsigned workers : {1u, 4u}) {
     Writer client;
-    EXPECT_EQ(RunAll(client, tasks, {workers, 2, 1}), "task 40");
+    EXPECT_EQ(RunAll(client, tasks, {workers, 4, 1, 4}), "task 40");
     const std::vector<Writer::Task> before(tasks.begin(), tasks.begin() + 40);
     std::string expected = Writer::Expected(before);
     for (int i = 0; i < 250; ++i) expected += Writer::Item(tasks[40], i);

@@ -8,13 +8,18 @@
 // ThreadSanitizer run.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "GrepJson.h"
 #include "GrepOptions.h"
@@ -36,6 +41,7 @@ struct Outcome {
   int status;
   std::string output;  // standard output and standard error as written
   bool operator==(const Outcome&) const = default;
+  friend void PrintTo(const Outcome& o, std::ostream* os) { *os << "status " << o.status << ":\n" << o.output; }
 };
 
 // Runs `search` with descriptors 1 and 2 on one temporary file.
@@ -63,6 +69,37 @@ int Search(const GrepSettings& s, const engine::LineMatcher& matcher, const Grep
   GrepWriter out;
   return SearchFiles(s, matcher, nullptr, out, limits);
 }
+
+// Holds every descriptor but `spare` (none when that is 0) and lowers the
+// limit to match, until released.
+class DescriptorsHeld {
+ public:
+  explicit DescriptorsHeld(std::size_t spare) {
+    if (spare == 0) return;
+    ::getrlimit(RLIMIT_NOFILE, &saved_);
+    for (int fd; held_.size() < 4096 && (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) held_.push_back(fd);
+    for (std::size_t i = 0; i < spare && !held_.empty(); ++i) {
+      ::close(held_.back());
+      held_.pop_back();
+    }
+    if (held_.empty()) return;
+    rlimit low = saved_;
+    low.rlim_cur = static_cast<rlim_t>(held_.back() + 1 + static_cast<int>(spare));
+    lowered_ = ::setrlimit(RLIMIT_NOFILE, &low) == 0;
+  }
+  ~DescriptorsHeld() { Release(); }
+  void Release() {
+    if (lowered_) ::setrlimit(RLIMIT_NOFILE, &saved_);
+    lowered_ = false;
+    for (const int fd : held_) ::close(fd);
+    held_.clear();
+  }
+
+ private:
+  rlimit saved_{};
+  bool lowered_ = false;
+  std::vector<int> held_;
+};
 
 class GrepParallelThreads : public ::testing::Test {
  protected:
@@ -92,10 +129,41 @@ class GrepParallelThreads : public ::testing::Test {
     const Outcome alone = Captured([&] { return Search(settings_, matcher, {0, 1, 1}); });
     EXPECT_FALSE(alone.output.empty()) << what;
     for (const GrepParallelLimits limits :
-         {GrepParallelLimits{3, 1, 64, 0}, GrepParallelLimits{2, 4, 1 << 20, 256}, GrepParallelLimits{}}) {
+         {GrepParallelLimits{3, 1, 64, 0, 1}, GrepParallelLimits{2, 4, 1 << 20, 256, 3}, GrepParallelLimits{}}) {
       const Outcome threads = Captured([&] { return Search(settings_, matcher, limits); });
       EXPECT_EQ(threads, alone) << what << " with " << limits.workers << " workers";
     }
+  }
+
+  // The files of directory d1 of the tree named in `names`, handed to the
+  // walk's handler one after another as the walk hands them over: searched
+  // on the calling thread alone (`limits` null) or with workers, with only
+  // `spare` descriptors left free (0: as many as there are).
+  Outcome SearchInD1(const std::vector<std::string>& names, const GrepParallelLimits* limits,
+                     std::size_t spare = 0) {
+    const engine::LineMatcher matcher({"hit"}, engine::syntax::Extended, engine::LineFit::Anywhere);
+    const auto dir = std::make_shared<const engine::UniqueFd>(
+        ::open((tree_.Root() / "d1").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    EXPECT_GE(dir->get(), 0);
+    return Captured([&] {
+      GrepWriter out;
+      GrepPrinter sink(settings_, matcher, out, nullptr);
+      std::optional<GrepSequential> alone;
+      std::optional<GrepParallel> threads;
+      GrepFileHandler* files;
+      if (limits) {
+        files = &threads.emplace(settings_, matcher, nullptr, sink, out, *limits);
+      } else {
+        files = &alone.emplace(settings_, matcher, sink, out);
+      }
+      DescriptorsHeld held(spare);
+      for (const std::string& name : names)
+        if (!files->Search(GrepFileRef{dir, name, false, "d1/" + name, true})) break;
+      const int status = limits ? threads->Finish() : alone->Status();
+      held.Release();
+      out.Flush();
+      return status;
+    });
   }
 
   TempFileTree tree_;
@@ -134,6 +202,36 @@ TEST_F(GrepParallelThreads, JsonSummaryCountsEveryFile) {
   ExpectSameWithWorkers("--json");
   settings_.invert = true;
   ExpectSameWithWorkers("--json -v");
+}
+
+// Files that are gone when a worker comes to open them are reported in
+// their turn among the others, as the walk on the calling thread reports
+// them.
+TEST_F(GrepParallelThreads, AFileGoneBeforeItIsOpenedIsReportedInItsTurn) {
+  std::vector<std::string> names;
+  for (int i = 1; i < 80; i += 5) {
+    names.push_back("f" + std::to_string(100 + i) + ".txt");
+    if (i % 2 == 0) names.push_back("gone" + std::to_string(i));
+  }
+  const Outcome alone = SearchInD1(names, nullptr);
+  ASSERT_NE(alone.output.find("regexp: d1/gone6: No such file or directory"), std::string::npos) << alone.output;
+  for (const std::size_t claim : {1u, 4u}) {
+    const GrepParallelLimits limits{2, 4, 1 << 20, 0, claim};
+    EXPECT_EQ(SearchInD1(names, &limits), alone) << "claims of " << claim;
+  }
+}
+
+// With one descriptor to spare, workers opening files at once run short;
+// the files they could not open are opened again on the calling thread in
+// their turn, and nothing changes.
+TEST_F(GrepParallelThreads, RunningOutOfDescriptorsChangesNothing) {
+  std::vector<std::string> names;
+  for (int round = 0; round < 10; ++round)
+    for (int i = 1; i < 80; i += 5) names.push_back("f" + std::to_string(100 + i) + ".txt");
+  const Outcome alone = SearchInD1(names, nullptr, 1);
+  ASSERT_EQ(alone.output.find("regexp:"), std::string::npos) << alone.output;
+  const GrepParallelLimits limits{3, 8, 1 << 20, 0, 4};
+  EXPECT_EQ(SearchInD1(names, &limits, 1), alone);
 }
 
 TEST_F(GrepParallelThreads, ClosedOutputEndsTheSearch) {

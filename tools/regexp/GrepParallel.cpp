@@ -2,6 +2,12 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "GrepJson.h"
@@ -17,11 +23,15 @@ class GrepParallel::Files {
   // A file to search, or a problem the walk met.
   struct Task {
     bool problem = false;
+    // Opened by the search when `fd` is not open yet.
+    GrepFileRef file;
     engine::UniqueFd fd{-1};  // closed by the search
     struct stat info {};
-    std::string name;  // a problem's line
-    bool showName = false;
+    std::string line;  // a problem's
     bool trouble = false;   // a problem's
+    // Left by the worker to the calling thread, for its turn: not a
+    // regular file, or not opened for want of descriptors.
+    bool searchHere = false;
     GrepFileResult result;  // set by the worker
   };
   // Part of a file's output.
@@ -49,6 +59,16 @@ class GrepParallel::Files {
   GrepSequential& Here() { return here_; }
 
  private:
+  // On the calling thread: opens the task's file unless it is open; false
+  // when it became a problem.
+  bool Open(Task& task);
+  // On a worker: opens the task's file; false when it is left to the
+  // calling thread or became a problem.
+  bool OpenOnWorker(Task& task);
+  void ClosedOnWorker();
+  // Makes the task the report of a failure to open its file.
+  void Failed(Task& task, int error) const;
+
   const GrepSettings& s_;
   const engine::LineMatcher& matcher_;
   const GrepColors* colors_;
@@ -56,6 +76,14 @@ class GrepParallel::Files {
   GrepWriter& out_;
   const std::size_t pieceBytes_;
   GrepSequential here_;  // the calling thread's search, and the results
+
+  // Once an open has failed for want of descriptors, workers open nothing
+  // more: the calling thread opens each file in its turn, as the walk on
+  // the calling thread alone does, after the workers have closed theirs.
+  std::atomic<bool> descriptorsShort_{false};
+  std::mutex filesMutex_;
+  std::condition_variable filesClosed_;
+  int workerFiles_ = 0;  // files the workers hold open
 };
 
 // A worker's own sink, writing into memory, and its search.
@@ -120,7 +148,7 @@ void GrepParallel::Files::Worker::Search(Task& task, Outlet& outlet) {
   capture_.Clear();
   linesFlagged_ = false;
   PieceSink<Outlet> lines(*this, outlet);
-  task.result = search_.Search(task.fd.get(), task.info, task.name, task.showName, lines);
+  task.result = search_.Search(task.fd.get(), task.info, task.file.shown, task.file.showName, lines);
   Move(outlet);
 }
 
@@ -132,21 +160,84 @@ void GrepParallel::Files::Worker::Move(Outlet& outlet) {
   if (!linesFlagged_ && sink_.Tally().printedLines) outlet.piece.linesStart = linesFlagged_ = true;
 }
 
+void GrepParallel::Files::Failed(Task& task, int error) const {
+  task.problem = true;
+  task.line = GrepWalk::Problem(s_, task.file.shown, std::strerror(error));
+  task.trouble = true;
+}
+
+bool GrepParallel::Files::Open(Task& task) {
+  if (task.fd.get() >= 0) return true;
+  int error = task.file.Open(task.fd, task.info);
+  if (error == EMFILE || error == ENFILE) {
+    descriptorsShort_ = true;
+    // The workers' files are closed within moments, unless one waits for
+    // the calling thread to take its output: that wait is bounded here.
+    std::unique_lock lock(filesMutex_);
+    filesClosed_.wait_for(lock, std::chrono::seconds(1), [&] { return workerFiles_ == 0; });
+    lock.unlock();
+    error = task.file.Open(task.fd, task.info);
+  }
+  if (error != 0) Failed(task, error);
+  return error == 0;
+}
+
+bool GrepParallel::Files::OpenOnWorker(Task& task) {
+  if (task.fd.get() >= 0) return true;
+  if (descriptorsShort_) {
+    task.searchHere = true;
+    return false;
+  }
+  const int error = task.file.Open(task.fd, task.info);
+  if (error == EMFILE || error == ENFILE) {
+    descriptorsShort_ = true;
+    task.searchHere = true;
+    return false;
+  }
+  if (error != 0) {
+    Failed(task, error);
+    return false;
+  }
+  std::lock_guard lock(filesMutex_);
+  ++workerFiles_;
+  return true;
+}
+
+void GrepParallel::Files::ClosedOnWorker() {
+  std::lock_guard lock(filesMutex_);
+  if (--workerFiles_ == 0) filesClosed_.notify_all();
+}
+
 template <class Outlet>
 void GrepParallel::Files::Run(Worker& worker, Task& task, Outlet& outlet) {
   // A problem has nothing to search; Finish reports it.
-  if (task.problem) return;
-  worker.Search(task, outlet);
-  // Closed here rather than on the calling thread, which walks and writes.
-  task.fd = engine::UniqueFd(-1);
+  if (task.problem || !OpenOnWorker(task)) return;
+  if (S_ISREG(task.info.st_mode)) {
+    // Closed here rather than on the calling thread, which walks and writes;
+    // also when the search throws.
+    struct Closer {
+      Files& files;
+      Task& task;
+      ~Closer() {
+        task.fd = engine::UniqueFd(-1);
+        files.ClosedOnWorker();
+      }
+    } closer{*this, task};
+    worker.Search(task, outlet);
+  } else {
+    // A file that turned out not to be regular may be a FIFO, which might
+    // never end: the calling thread searches it in its turn.
+    task.searchHere = true;
+    ClosedOnWorker();
+  }
 }
 
 bool GrepParallel::Files::RunHere(Task& task) {
-  if (task.problem) {
-    here_.Report(task.name, task.trouble);
+  if (task.problem || !Open(task)) {
+    here_.Report(task.line, task.trouble);
     return true;
   }
-  return here_.Search(task.fd, task.info, task.name, task.showName);
+  return here_.Search(task.fd, task.info, task.file.shown, task.file.showName);
 }
 
 bool GrepParallel::Files::Deliver(Task&, Piece& piece) {
@@ -157,9 +248,10 @@ bool GrepParallel::Files::Deliver(Task&, Piece& piece) {
 
 bool GrepParallel::Files::Finish(Task& task) {
   if (task.problem) {
-    here_.Report(task.name, task.trouble);
+    here_.Report(task.line, task.trouble);
     return true;
   }
+  if (task.searchHere) return RunHere(task);
   if (task.result.searched) sink_.Add(task.result.tally);
   return here_.Settle(task.result);
 }
@@ -177,7 +269,7 @@ GrepParallel::GrepParallel(const GrepSettings& s, const engine::LineMatcher& mat
                            GrepSink& sink, GrepWriter& out, const GrepParallelLimits& limits)
     : files_(std::make_unique<Files>(s, matcher, colors, sink, out, limits.pieceBytes)),
       pipeline_(std::make_unique<Pipeline>(
-          *files_, engine::OrderedPipelineLimits{limits.workers, limits.filesPerWorker})),
+          *files_, engine::OrderedPipelineLimits{limits.workers, limits.filesPerWorker, limits.claimBatch, limits.claimBatch})),
       sharedFrom_(matcher.Candidates() ? limits.sharedFrom : 0) {
   stdinIsFile_ = ::fstat(STDIN_FILENO, &stdin_) == 0;
 }
@@ -192,16 +284,22 @@ bool GrepParallel::Search(engine::UniqueFd& fd, const struct stat& info, const s
   Files::Task task;
   task.fd = std::move(fd);
   task.info = info;
-  task.name = name;
-  task.showName = showName;
+  task.file.shown = name;
+  task.file.showName = showName;
   return pipeline_->Submit(std::move(task), static_cast<std::uint64_t>(info.st_size) >= sharedFrom_);
+}
+
+bool GrepParallel::Search(GrepFileRef&& file) {
+  Files::Task task;
+  task.file = std::move(file);
+  return pipeline_->Submit(std::move(task));
 }
 
 void GrepParallel::Report(const std::string& line, bool trouble) {
   if (line.empty() && !trouble) return;
   Files::Task task;
   task.problem = true;
-  task.name = line;
+  task.line = line;
   task.trouble = trouble;
   pipeline_->Submit(std::move(task), false);
 }

@@ -21,7 +21,7 @@ namespace RegexComponent::tool {
 
 struct GrepParallelLimits {
   unsigned workers = 2;            // threads besides the calling one
-  std::size_t filesPerWorker = 4;  // files in flight per worker
+  std::size_t filesPerWorker = 32;  // files in flight per worker
   // A file's output held in memory before the worker waits for it to be
   // written.
   std::size_t pieceBytes = std::size_t{1} << 20;
@@ -29,6 +29,8 @@ struct GrepParallelLimits {
   // only from this size on: a smaller one is searched in less time than the
   // hand-off takes, so the calling thread searches it in its turn.
   std::size_t sharedFrom = std::size_t{64} << 10;
+  // Files a worker takes at once; their output waits for the last of them.
+  std::size_t claimBatch = 8;
 };
 
 // Standard input and files other than regular ones (FIFOs, devices) are
@@ -43,6 +45,8 @@ class GrepParallel final : public GrepFileHandler {
 
   // Takes a regular file's descriptor over; a worker closes it.
   bool Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name, bool showName) override;
+  // Hands the file to a worker, which opens it.
+  bool Search(GrepFileRef&& file) override;
   void Report(const std::string& line, bool trouble) override;
   // Writes what is still in flight; returns the exit status.
   int Finish();

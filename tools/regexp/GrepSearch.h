@@ -54,6 +54,7 @@ class GrepSequential final : public GrepFileHandler {
                  GrepWriter& out);
 
   bool Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name, bool showName) override;
+  bool Search(GrepFileRef&& file) override;
   void Report(const std::string& line, bool trouble) override;
   // Counts in one file's result; false when the search is over (-q and a
   // selected line).

@@ -137,6 +137,7 @@ bool GrepWalk::Operand(const std::string& operand) {
   }
   if (!Included(operand, true)) return true;
   if (IsDevice(info) && s_.devices == Devices::Skip) return true;
+  if (S_ISREG(info.st_mode)) return RegularFile(nullptr, operand, operand, showName, true);
   return File(AT_FDCWD, operand.c_str(), operand, showName, true);
 }
 
@@ -148,13 +149,14 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
     handler_.Report(Problem(s_, shown, "warning: recursive directory loop"), false);
     return true;
   }
-  const UniqueFd dir(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() < 0) {
+  // Shared with the files in it that wait to be opened.
+  const auto dir = std::make_shared<const UniqueFd>(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir->get() < 0) {
     Fail(shown.empty() ? path : shown, std::strerror(errno));
     return true;
   }
   int error = 0;
-  const auto names = ListDirectory(dir.get(), error);
+  const auto names = ListDirectory(dir->get(), error);
   if (error != 0) Fail(shown.empty() ? path : shown, std::strerror(error));
   ancestors_.push_back({info.st_dev, info.st_ino});
   bool goOn = true;
@@ -164,22 +166,24 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
     // A regular file as the listing says needs no stat of its own: File()
     // opens it (without following a link put there meanwhile) and stats it.
     if (type == DT_REG) {
-      if (Included(name, false)) goOn = File(dir.get(), name.c_str(), childShown, namesInTree_, false);
+      if (Included(name, false)) goOn = RegularFile(dir, name, childShown, namesInTree_, false);
       if (!goOn) break;
       continue;
     }
     struct stat child {};
-    const bool link = type == DT_LNK || (type == DT_UNKNOWN && ::fstatat(dir.get(), name.c_str(), &child, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(child.st_mode));
+    const bool link = type == DT_LNK || (type == DT_UNKNOWN && ::fstatat(dir->get(), name.c_str(), &child, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(child.st_mode));
     // -r leaves symbolic links met in the tree alone; -R follows them.
     if (link && !s_.dereferenceRecursive) continue;
-    if (::fstatat(dir.get(), name.c_str(), &child, 0) != 0) {
+    if (::fstatat(dir->get(), name.c_str(), &child, 0) != 0) {
       Fail(childShown, std::strerror(errno));
       continue;
     }
     if (S_ISDIR(child.st_mode)) {
       if (!DirectoryExcluded(name, false)) goOn = Directory(childPath, childShown, child);
+    } else if (S_ISREG(child.st_mode)) {
+      if (Included(name, false)) goOn = RegularFile(dir, name, childShown, namesInTree_, false);
     } else if (Included(name, false) && (!IsDevice(child) || s_.devices == Devices::Read)) {
-      goOn = File(dir.get(), name.c_str(), childShown, namesInTree_, false);
+      goOn = File(dir->get(), name.c_str(), childShown, namesInTree_, false);
     }
     if (!goOn) break;
   }
@@ -187,6 +191,20 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
   return goOn;
 }
 
+int GrepFileRef::Open(engine::UniqueFd& fd, struct stat& info) const {
+  fd = UniqueFd(::openat(dir ? dir->get() : AT_FDCWD, openName.c_str(),
+                         O_RDONLY | O_NOCTTY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW)));
+  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) return errno;
+  return 0;
+}
+
+bool GrepWalk::RegularFile(const std::shared_ptr<const UniqueFd>& dir, const std::string& openName,
+                           const std::string& shown, bool showName, bool commandLine) {
+  return handler_.Search(GrepFileRef{dir, openName, commandLine || s_.dereferenceRecursive, shown, showName});
+}
+
+// A file that is not regular (a device, a FIFO) is opened here: opening
+// one may wait, which is the walk's to do in its turn.
 bool GrepWalk::File(int dirfd, const char* openName, const std::string& shown, bool showName, bool commandLine) {
   const int follow = commandLine || s_.dereferenceRecursive ? 0 : O_NOFOLLOW;
   UniqueFd fd(::openat(dirfd, openName, O_RDONLY | O_NOCTTY | O_CLOEXEC | follow));

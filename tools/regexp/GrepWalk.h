@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,32 @@
 
 namespace RegexComponent::tool {
 
+// A regular file the walk found and has not opened: whoever searches it
+// opens it, so that the opening too can happen on a worker thread.
+struct GrepFileRef {
+  // The directory it is in, kept open while the file waits; null for the
+  // working directory.
+  std::shared_ptr<const engine::UniqueFd> dir;
+  std::string openName;  // relative to `dir`
+  // Off in a tree under -r: O_NOFOLLOW is what keeps a link put there since
+  // the listing from being followed.
+  bool follow = true;
+  std::string shown;  // the name to print
+  bool showName = false;
+
+  // Opens the file into `fd` and stats it; returns 0 or the errno value.
+  int Open(engine::UniqueFd& fd, struct stat& info) const;
+};
+
 class GrepFileHandler {
  public:
   // Searches the open file `fd`, which the handler may take over (the walk
   // closes it otherwise). `name` is the name to print. Returns false to end
   // the whole walk.
   virtual bool Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name, bool showName) = 0;
+  // Opens and searches a regular file, reporting a failure to open it as
+  // the walk reports its own problems (GrepWalk::Problem) in its turn.
+  virtual bool Search(GrepFileRef&& file) = 0;
   // A problem met, in its turn among the files: `line` for standard error
   // (empty when -s silences it); `trouble` when it makes the status 2.
   virtual void Report(const std::string& line, bool trouble) = 0;
@@ -56,6 +77,8 @@ class GrepWalk {
   bool Directory(const std::string& path, const std::string& shown, const struct stat& info);
   bool Entry(int dirfd, const std::string& path, const std::string& shown, const char* name);
   bool File(int dirfd, const char* openName, const std::string& shown, bool showName, bool commandLine);
+  bool RegularFile(const std::shared_ptr<const engine::UniqueFd>& dir, const std::string& openName,
+                   const std::string& shown, bool showName, bool commandLine);
   bool Included(const std::string& name, bool commandLine) const;
   bool DirectoryExcluded(const std::string& name, bool commandLine) const;
   void Fail(const std::string& name, const std::string& message);
