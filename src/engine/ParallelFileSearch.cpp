@@ -136,7 +136,8 @@ ParallelFileSearch::Pipeline::Pipeline(const Setup& setup) : setup_(setup) {
   setup_.own.Prepare(setup_.expression);
   prefiltered_ = setup_.own.Prefiltered(setup_.flags);
   pipeline_ = std::make_unique<OrderedPipeline<Pipeline>>(
-      *this, OrderedPipelineLimits{setup_.workers, setup_.limits.filesPerWorker});
+      *this, OrderedPipelineLimits{setup_.workers, setup_.limits.filesPerWorker, setup_.limits.claimBatch,
+                                        setup_.limits.claimBatch});
 }
 
 template <class Outlet>

@@ -39,6 +39,8 @@ struct ParallelSearchLimits {
   // from this size on: a smaller one is searched in less time than the
   // hand-off takes, so the calling thread searches it in its turn.
   std::size_t sharedFrom = std::size_t{64} << 10;
+  // Files a worker takes at once; their results wait for the last of them.
+  std::size_t claimBatch = 4;
 };
 
 // With one worker Grep and Find are FileSearch's on the calling thread,

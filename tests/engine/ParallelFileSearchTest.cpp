@@ -125,6 +125,7 @@ ParallelSearchLimits SmallLimits(std::mt19937& random) {
   limits.pieceBytes = pieces[random() % std::size(pieces)];
   const std::size_t shared[] = {0, 64, std::size_t{1} << 16};
   limits.sharedFrom = shared[random() % std::size(shared)];
+  limits.claimBatch = 1 + random() % 4;
   return limits;
 }
 
