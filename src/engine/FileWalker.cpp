@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -103,10 +104,7 @@ class FileWalker::LevelCloser {
  public:
   explicit LevelCloser(std::deque<Level>& levels) : levels_(levels) {}
   ~LevelCloser() {
-    for (Level& level : levels_) {
-      if (level.fd >= 0) ::close(level.fd);
-      level.fd = -1;
-    }
+    for (Level& level : levels_) level.Close();
   }
   LevelCloser(const LevelCloser&) = delete;
   LevelCloser& operator=(const LevelCloser&) = delete;
@@ -114,6 +112,14 @@ class FileWalker::LevelCloser {
  private:
   std::deque<Level>& levels_;
 };
+
+bool DescriptorsAbound(std::size_t inFlight) {
+  // Each descriptor in flight or held by the walk, this many times over.
+  constexpr rlim_t kHeadroom = 4;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+  return limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= kHeadroom * (inFlight + FileWalker::kHeldDirectories);
+}
 
 FileWalker::FileWalker() = default;
 FileWalker::~FileWalker() = default;
@@ -130,11 +136,12 @@ bool FileWalker::Walk(const FileSpec& spec, bool recurse, FileVisitor& visitor, 
   }
   if (levels_.empty()) levels_.emplace_back();
   Level& top = levels_.front();
-  top.fd = OpenDirectory(AT_FDCWD, TopName(), true);
-  if (top.fd < 0) {
+  const int topFd = OpenDirectory(AT_FDCWD, TopName(), true);
+  if (topFd < 0) {
     Report(DirectoryName(path_), errno, true);
     return true;
   }
+  top.Hold(topFd);
   top.pathEnd = path_.size();
   const LevelCloser closer(levels_);
   return WalkTree();
@@ -182,7 +189,8 @@ bool FileWalker::VisitFiles(const Level& level) {
   for (const Entry& file : level.files) {
     const char* name = level.names.data() + file.name;
     path_.append(name);
-    const bool goOn = VisitFile(level.fd, name, file.mayBeLink);
+    const bool goOn = visitor_->OpensFiles() ? visitor_->VisitUnopened(path_.c_str(), level.shared, name, file.mayBeLink)
+                                             : VisitFile(level.fd, name, file.mayBeLink);
     path_.resize(base);
     if (!goOn) return false;
   }
@@ -233,14 +241,31 @@ void FileWalker::AddEntry(int dirfd, Level& level, const char* name, unsigned ch
 
 bool FileWalker::VisitFile(int dirfd, const char* name, bool mayBeLink) {
   std::uint64_t size = 0;
-  UniqueFd fd(OpenRegularFile(dirfd, name, mayBeLink, size));
-  if (!fd && (errno == EMFILE || errno == ENFILE) && visitor_->ReleaseDescriptors())
-    fd = UniqueFd(OpenRegularFile(dirfd, name, mayBeLink, size));
+  int error = 0;
+  UniqueFd fd = OpenListedFile(dirfd, name, mayBeLink, size, error);
+  if (!fd && (error == EMFILE || error == ENFILE) && visitor_->ReleaseDescriptors())
+    fd = OpenListedFile(dirfd, name, mayBeLink, size, error);
   if (!fd) {
-    if (errno != 0) Report(path_, errno, mayBeLink);
+    if (error != 0 && errors_) errors_->OnWalkError(path_.c_str(), error);
     return true;
   }
   return visitor_->VisitOwned(path_.c_str(), fd, size);
+}
+
+UniqueFd FileWalker::OpenListedFile(int dirfd, const char* name, bool mayBeLink, std::uint64_t& size, int& error) {
+  UniqueFd fd(OpenRegularFile(dirfd, name, mayBeLink, size));
+  error = fd || IsQuiet(errno, mayBeLink) ? 0 : errno;
+  return fd;
+}
+
+void FileWalker::Level::Hold(int descriptor) {
+  fd = descriptor;
+  shared = descriptor >= 0 ? std::make_shared<const UniqueFd>(descriptor) : nullptr;
+}
+
+void FileWalker::Level::Close() {
+  shared.reset();
+  fd = -1;
 }
 
 // Opens subdirectory `name` of level `depth` as the next level, whose path
@@ -248,11 +273,12 @@ bool FileWalker::VisitFile(int dirfd, const char* name, bool mayBeLink) {
 bool FileWalker::OpenChild(std::size_t depth, const char* name) {
   if (levels_.size() <= depth + 1) levels_.emplace_back();
   Level& child = levels_[depth + 1];
-  child.fd = OpenDirectory(levels_[depth].fd, name, false);
-  if (child.fd < 0) {
+  const int fd = OpenDirectory(levels_[depth].fd, name, false);
+  if (fd < 0) {
     Report(DirectoryName(path_), errno, false);
     return false;
   }
+  child.Hold(fd);
   child.pathEnd = path_.size();
   if (depth + 1 >= kHeldDirectories) LetGo(levels_[depth + 1 - kHeldDirectories]);
   return true;
@@ -264,8 +290,7 @@ void FileWalker::LetGo(Level& level) {
   const bool known = ::fstat(level.fd, &st) == 0;
   level.device = known ? st.st_dev : 0;
   level.inode = known ? st.st_ino : 0;
-  ::close(level.fd);
-  level.fd = -1;
+  level.Close();
 }
 
 // Holds level `depth` again after a walk below it (path_ is its path), then
@@ -273,14 +298,12 @@ void FileWalker::LetGo(Level& level) {
 bool FileWalker::Ascend(std::size_t depth) {
   Level& level = levels_[depth];
   if (level.fd < 0) {
-    level.fd = ReopenFromChild(depth);
-    if (level.fd < 0) level.fd = ReopenByPath(depth);
-    if (level.fd < 0) Report(DirectoryName(path_), errno, false);
+    int fd = ReopenFromChild(depth);
+    if (fd < 0) fd = ReopenByPath(depth);
+    if (fd < 0) Report(DirectoryName(path_), errno, false);
+    level.Hold(fd);
   }
-  if (depth + 1 < levels_.size() && levels_[depth + 1].fd >= 0) {
-    ::close(levels_[depth + 1].fd);
-    levels_[depth + 1].fd = -1;
-  }
+  if (depth + 1 < levels_.size()) levels_[depth + 1].Close();
   return level.fd >= 0;
 }
 

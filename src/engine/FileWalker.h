@@ -1,4 +1,7 @@
 // The deterministic walk over the files a file specification names.
+//
+// External interface: FileVisitor, WalkErrorSink, FileWalker,
+// DescriptorsAbound.
 #pragma once
 
 #include "engine/UniqueFd.h"
@@ -26,10 +29,27 @@ class FileVisitor {
   // visitor that holds descriptors of files visited earlier settles them
   // and closes them, and returns true for the open to be tried again.
   virtual bool ReleaseDescriptors() { return false; }
+  // A visitor that opens the files of a listed directory itself, elsewhere
+  // or later (FileWalker::OpenListedFile), gets them through VisitUnopened
+  // instead of Visit: `dir` stays open as long as the visitor holds it,
+  // and a failure to open is the visitor's to report, in its turn.
+  virtual bool OpensFiles() const { return false; }
+  virtual bool VisitUnopened(const char* path, const std::shared_ptr<const UniqueFd>& dir, const char* name,
+                             bool mayBeLink) {
+    (void)path, (void)dir, (void)name, (void)mayBeLink;
+    return true;
+  }
 
  protected:
   ~FileVisitor() = default;
 };
+
+// Whether the descriptor limit leaves room many times over for `inFlight`
+// descriptors besides those a walk holds. Files opened away from the walk
+// let it go on into other directories, holding theirs: those are opened so
+// only where descriptors abound, so that a low limit fails no file that the
+// walk opening each file in its turn would have opened.
+bool DescriptorsAbound(std::size_t inFlight);
 
 // Told of each file or directory that the walk could not open or list, with
 // the errno value; the walk goes on after the call. Entries that vanished
@@ -73,6 +93,11 @@ class FileWalker {
   // Returns false if the visitor ended the walk. `errors` may be null.
   bool Walk(const FileSpec& spec, bool recurse, FileVisitor& visitor, WalkErrorSink* errors = nullptr);
 
+  // Opens a file of a listing as the walk does: a regular file, with its
+  // size when opened; or none, with `error` what the walk would report
+  // (0 when it skips the entry quietly, as WalkErrorSink says).
+  static UniqueFd OpenListedFile(int dirfd, const char* name, bool mayBeLink, std::uint64_t& size, int& error);
+
  private:
   struct Entry {
     std::uint32_t name;  // offset of the NUL-terminated name in Level::names
@@ -83,10 +108,15 @@ class FileWalker {
     std::vector<Entry> files;
     std::vector<Entry> directories;
     int fd = -1;               // open while the level is held
+    // Owns fd, together with the files of the level that wait to be opened.
+    std::shared_ptr<const UniqueFd> shared;
     std::uint64_t device = 0;  // identity, recorded when the level is let go
     std::uint64_t inode = 0;
     std::size_t pathEnd = 0;  // length of path_ up to and including its '/'
     std::size_t next = 0;     // the subdirectory to walk next
+
+    void Hold(int descriptor);  // takes a directory's descriptor over; none if negative
+    void Close();  // lets go of the descriptor; files waiting keep it open
   };
   class LevelCloser;
 

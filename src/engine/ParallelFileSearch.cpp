@@ -12,6 +12,7 @@
 
 #include "engine/OrderedPipeline.h"
 #include "engine/UniqueFd.h"
+#include "engine/WorkerDescriptors.h"
 
 namespace RegexComponent::engine {
 
@@ -61,9 +62,14 @@ class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorS
   // A file to search, or a path the walk could not open.
   struct Task {
     std::string path;
-    UniqueFd fd{-1};
+    UniqueFd fd{-1};  // when not open, the search opens `name` in `dir`
+    std::shared_ptr<const UniqueFd> dir;
+    std::string name;
+    bool mayBeLink = false;
     std::uint64_t size = 0;
     int walkError = 0;
+    // Left by the worker to the calling thread, to be opened in its turn.
+    bool openHere = false;
     std::uint64_t count = 0;  // what a counting search found
   };
   using Piece = MatchBatch;
@@ -76,6 +82,11 @@ class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorS
   // The task takes the descriptor over, so the walk need not copy it.
   bool VisitOwned(const char* path, UniqueFd& fd, std::uint64_t size) override;
   bool ReleaseDescriptors() override;
+  // Files in listed directories are opened by the workers, where
+  // descriptors abound.
+  bool OpensFiles() const override { return opensFiles_; }
+  bool VisitUnopened(const char* path, const std::shared_ptr<const UniqueFd>& dir, const char* name,
+                     bool mayBeLink) override;
   // Queued as a task of its own, so it is reported in its turn.
   void OnWalkError(const char* path, int error) override;
   // Delivers the files still in flight once the walk is over; returns the count.
@@ -91,10 +102,17 @@ class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorS
 
  private:
   bool SearchHere(const char* path, int fd, std::uint64_t size);
+  // On a worker: opens the task's file; false when there is nothing for the
+  // worker to search.
+  bool OpenOnWorker(Task& task);
+  // On the calling thread: opens a task's file left to it, and searches it.
+  bool OpenAndSearchHere(Task& task);
 
   const Setup setup_;
   bool prefiltered_ = false;  // files are passed over by the prefilter
+  bool opensFiles_ = false;
   std::uint64_t count_ = 0;  // calling thread only
+  WorkerDescriptors descriptors_;
   // Last, so that its workers are joined before the rest goes.
   std::unique_ptr<OrderedPipeline<Pipeline>> pipeline_;
 };
@@ -135,6 +153,7 @@ class ParallelFileSearch::Pipeline::WorkerSink final : public MatchSink {
 ParallelFileSearch::Pipeline::Pipeline(const Setup& setup) : setup_(setup) {
   setup_.own.Prepare(setup_.expression);
   prefiltered_ = setup_.own.Prefiltered(setup_.flags);
+  opensFiles_ = DescriptorsAbound(setup_.workers * (setup_.limits.filesPerWorker + 1));
   pipeline_ = std::make_unique<OrderedPipeline<Pipeline>>(
       *this, OrderedPipelineLimits{setup_.workers, setup_.limits.filesPerWorker, setup_.limits.claimBatch,
                                         setup_.limits.claimBatch});
@@ -142,10 +161,46 @@ ParallelFileSearch::Pipeline::Pipeline(const Setup& setup) : setup_(setup) {
 
 template <class Outlet>
 void ParallelFileSearch::Pipeline::Run(Worker& worker, Task& task, Outlet& outlet) {
-  if (task.walkError != 0) return;
+  if (task.walkError != 0 || !OpenOnWorker(task)) return;
+  // Closed on the worker, also when the search throws.
+  struct Closer {
+    Pipeline& pipeline;
+    Task& task;
+    ~Closer() {
+      const bool opened = task.dir != nullptr;
+      task.fd = UniqueFd(-1);
+      if (opened) pipeline.descriptors_.Closed();
+    }
+  } closer{*this, task};
   WorkerSink sink(*this, outlet);
   SearchFile(worker.search, setup_.mode, task.path.c_str(), task.fd.get(), task.size, setup_.flags, &sink,
              task.count);
+}
+
+bool ParallelFileSearch::Pipeline::OpenOnWorker(Task& task) {
+  if (task.fd) return true;
+  task.openHere = true;
+  if (!descriptors_.MayOpen()) return false;
+  int error = 0;
+  task.fd = FileWalker::OpenListedFile(task.dir->get(), task.name.c_str(), task.mayBeLink, task.size, error);
+  if (descriptors_.LeftHere(error, static_cast<bool>(task.fd))) return false;
+  task.openHere = false;
+  // A failure is reported by Finish in the file's turn; a file skipped
+  // quietly leaves nothing to do.
+  task.walkError = error;
+  return static_cast<bool>(task.fd);
+}
+
+bool ParallelFileSearch::Pipeline::OpenAndSearchHere(Task& task) {
+  int error = 0;
+  task.fd = FileWalker::OpenListedFile(task.dir->get(), task.name.c_str(), task.mayBeLink, task.size, error);
+  if (descriptors_.WaitToRetry(error))
+    task.fd = FileWalker::OpenListedFile(task.dir->get(), task.name.c_str(), task.mayBeLink, task.size, error);
+  task.walkError = error;
+  if (!task.fd) return Finish(task);
+  const bool going = SearchHere(task.path.c_str(), task.fd.get(), task.size);
+  task.fd = UniqueFd(-1);
+  return going;
 }
 
 // Searches one file on the calling thread, delivering straight to the sink.
@@ -156,6 +211,7 @@ bool ParallelFileSearch::Pipeline::SearchHere(const char* path, int fd, std::uin
 
 bool ParallelFileSearch::Pipeline::RunHere(Task& task) {
   if (task.walkError != 0) return Finish(task);
+  if (!task.fd) return OpenAndSearchHere(task);
   return SearchHere(task.path.c_str(), task.fd.get(), task.size);
 }
 
@@ -169,8 +225,12 @@ bool ParallelFileSearch::Pipeline::Deliver(Task& task, Piece& batch) {
 
 // Ends a task whose matches are delivered: its count, or its walk error.
 bool ParallelFileSearch::Pipeline::Finish(Task& task) {
+  if (task.openHere) {
+    task.openHere = false;
+    return OpenAndSearchHere(task);
+  }
   if (!setup_.sink) count_ += task.count;
-  if (task.walkError != 0) setup_.errors->OnWalkError(task.path.c_str(), task.walkError);
+  if (task.walkError != 0 && setup_.errors) setup_.errors->OnWalkError(task.path.c_str(), task.walkError);
   return true;
 }
 
@@ -189,6 +249,16 @@ bool ParallelFileSearch::Pipeline::VisitOwned(const char* path, UniqueFd& fd, st
   task.size = size;
   const bool shared = !prefiltered_ || size >= setup_.limits.sharedFrom;
   return pipeline_->Submit(std::move(task), shared);
+}
+
+bool ParallelFileSearch::Pipeline::VisitUnopened(const char* path, const std::shared_ptr<const UniqueFd>& dir,
+                                                 const char* name, bool mayBeLink) {
+  Task task;
+  task.path = path;
+  task.dir = dir;
+  task.name = name;
+  task.mayBeLink = mayBeLink;
+  return pipeline_->Submit(std::move(task));
 }
 
 // The files in flight hold the descriptors the walk ran short of: they are

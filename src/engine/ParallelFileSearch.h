@@ -62,11 +62,17 @@ struct ParallelSearchLimits {
 //
 // A file is read when a worker reaches it, before the matches of earlier
 // files are delivered: a sink that changes a later file sees it searched
-// as it was before. Each file in flight holds the descriptor the walk
-// opened it with; when the walk cannot open a file for want of
-// descriptors, everything in flight is delivered and closed and the open
-// tried again. Opening a directory may still run short of descriptors
-// sooner than without workers, and is reported as any failure to open.
+// as it was before. Where descriptors abound (DescriptorsAbound), the
+// workers open the files of the directories the walk lists, each file in
+// flight holding only its directory's descriptor; a failure to open is
+// reported in the file's turn, as the walk reports it. Once a worker runs
+// short of descriptors, the calling thread opens every later file in its
+// turn, after the workers have closed theirs. Elsewhere each file in
+// flight holds the descriptor the walk opened it with; when the walk
+// cannot open a file for want of descriptors, everything in flight is
+// delivered and closed and the open tried again. Opening a directory may
+// still run short of descriptors sooner than without workers, and is
+// reported as any failure to open.
 class ParallelFileSearch {
  public:
   using Limits = ParallelSearchLimits;

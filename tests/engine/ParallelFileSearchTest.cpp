@@ -15,12 +15,14 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "DescriptorLimit.h"
 #include "TempFileTree.h"
 #include "engine/FlagWords.h"
 #include "engine/MatchFlags.h"
@@ -259,30 +261,58 @@ TEST(ParallelSearchThreads, RunningOutOfDescriptorsChangesNothing) {
   const Outcome expected = SearchWith(sequential, re, spec, c, true);
   ASSERT_EQ(expected.count, 24u);
 
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
   // Leave free exactly the descriptors the walk itself holds: two levels
   // of directories and the file it has open.
-  std::vector<int> held;
-  for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;) {
-    held.push_back(fd);
-    if (held.size() > 4096) break;
-  }
-  const int spare = 3;
-  for (int i = 0; i < spare && !held.empty(); ++i) {
-    ::close(held.back());
-    held.pop_back();
-  }
-  rlimit low = saved;
-  low.rlim_cur = static_cast<rlim_t>(held.back() + 1 + spare);
-  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  testing::DescriptorsHeld held(3);
+  ASSERT_TRUE(held.Lowered());
   const Outcome got = SearchWith(parallel, re, spec, c, true);
   const int extra = ::open("/dev/null", O_RDONLY);
-  ::setrlimit(RLIMIT_NOFILE, &saved);
-  for (int fd : held) ::close(fd);
+  held.Release();
   EXPECT_EQ(got, expected);
   EXPECT_GE(extra, 0) << "a descriptor was left open";
   if (extra >= 0) ::close(extra);
+}
+
+// Where descriptors abound when the search starts, workers open the files;
+// a sink that takes all but one of them at its first match, and then waits
+// a moment, makes the workers run short. The files they could not open are opened on the
+// calling thread in their turn, and nothing changes.
+TEST(ParallelSearchThreads, RunningShortWhileWorkersOpenChangesNothing) {
+  TempFileTree tree;
+  // Long enough for the workers to hold their files open at the same time.
+  const std::string filler(1 << 16, 'X');
+  for (int i = 0; i < 60; ++i)
+    tree.Write("f" + std::to_string(100 + i) + ".txt", "one two\n" + filler + "\nthree " + std::to_string(i));
+  const FileSpec spec = ParseFileSpec(tree.Path("*.txt"));
+  const boost::regex re("[a-z]+ ([0-9]+)?");
+  class HoldingSink final : public FileMatchSink {
+   public:
+    std::vector<std::string> events;
+    std::optional<testing::DescriptorsHeld> held;
+    bool OnFileMatch(const char* path, const FileMatch& match) override {
+      if (!held) {
+        held.emplace(1);
+        // The workers go on meanwhile, two of them at once on the one
+        // descriptor left.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+      events.push_back(std::string(path) + " " + std::string(match.Text(0)));
+      return true;
+    }
+  };
+  const auto run = [&](ParallelFileSearch& search) {
+    HoldingSink sink;
+    search.Grep(re, spec, false, ToBoostMatchFlags(0), &sink, nullptr);
+    EXPECT_TRUE(sink.held && sink.held->Lowered());
+    return sink.events;
+  };
+  ParallelFileSearch sequential(1);
+  const std::vector<std::string> expected = run(sequential);
+  ASSERT_EQ(expected.size(), 120u);
+  ParallelSearchLimits limits;
+  limits.claimBatch = 2;
+  ParallelFileSearch parallel(3, limits);
+  EXPECT_EQ(run(parallel), expected);
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 // ThreadSanitizer run.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -21,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "DescriptorLimit.h"
 #include "GrepJson.h"
 #include "GrepOptions.h"
 #include "GrepOutput.h"
@@ -69,37 +69,6 @@ int Search(const GrepSettings& s, const engine::LineMatcher& matcher, const Grep
   GrepWriter out;
   return SearchFiles(s, matcher, nullptr, out, limits);
 }
-
-// Holds every descriptor but `spare` (none when that is 0) and lowers the
-// limit to match, until released.
-class DescriptorsHeld {
- public:
-  explicit DescriptorsHeld(std::size_t spare) {
-    if (spare == 0) return;
-    ::getrlimit(RLIMIT_NOFILE, &saved_);
-    for (int fd; held_.size() < 4096 && (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) held_.push_back(fd);
-    for (std::size_t i = 0; i < spare && !held_.empty(); ++i) {
-      ::close(held_.back());
-      held_.pop_back();
-    }
-    if (held_.empty()) return;
-    rlimit low = saved_;
-    low.rlim_cur = static_cast<rlim_t>(held_.back() + 1 + static_cast<int>(spare));
-    lowered_ = ::setrlimit(RLIMIT_NOFILE, &low) == 0;
-  }
-  ~DescriptorsHeld() { Release(); }
-  void Release() {
-    if (lowered_) ::setrlimit(RLIMIT_NOFILE, &saved_);
-    lowered_ = false;
-    for (const int fd : held_) ::close(fd);
-    held_.clear();
-  }
-
- private:
-  rlimit saved_{};
-  bool lowered_ = false;
-  std::vector<int> held_;
-};
 
 class GrepParallelThreads : public ::testing::Test {
  protected:
@@ -156,11 +125,12 @@ class GrepParallelThreads : public ::testing::Test {
       } else {
         files = &alone.emplace(settings_, matcher, sink, out);
       }
-      DescriptorsHeld held(spare);
+      std::optional<testing::DescriptorsHeld> held;
+      if (spare != 0) EXPECT_TRUE(held.emplace(spare).Lowered());
       for (const std::string& name : names)
         if (!files->Search(GrepFileRef{dir, name, false, "d1/" + name, true})) break;
       const int status = limits ? threads->Finish() : alone->Status();
-      held.Release();
+      held.reset();
       out.Flush();
       return status;
     });

@@ -2,17 +2,14 @@
 
 #include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <utility>
 
 #include "GrepJson.h"
+#include "engine/FileWalker.h"
 #include "engine/OrderedPipeline.h"
 #include "engine/UniqueFd.h"
+#include "engine/WorkerDescriptors.h"
 
 namespace RegexComponent::tool {
 
@@ -65,7 +62,6 @@ class GrepParallel::Files {
   // On a worker: opens the task's file; false when it is left to the
   // calling thread or became a problem.
   bool OpenOnWorker(Task& task);
-  void ClosedOnWorker();
   // Makes the task the report of a failure to open its file.
   void Failed(Task& task, int error) const;
 
@@ -76,14 +72,7 @@ class GrepParallel::Files {
   GrepWriter& out_;
   const std::size_t pieceBytes_;
   GrepSequential here_;  // the calling thread's search, and the results
-
-  // Once an open has failed for want of descriptors, workers open nothing
-  // more: the calling thread opens each file in its turn, as the walk on
-  // the calling thread alone does, after the workers have closed theirs.
-  std::atomic<bool> descriptorsShort_{false};
-  std::mutex filesMutex_;
-  std::condition_variable filesClosed_;
-  int workerFiles_ = 0;  // files the workers hold open
+  engine::WorkerDescriptors descriptors_;
 };
 
 // A worker's own sink, writing into memory, and its search.
@@ -169,43 +158,20 @@ void GrepParallel::Files::Failed(Task& task, int error) const {
 bool GrepParallel::Files::Open(Task& task) {
   if (task.fd.get() >= 0) return true;
   int error = task.file.Open(task.fd, task.info);
-  if (error == EMFILE || error == ENFILE) {
-    descriptorsShort_ = true;
-    // The workers' files are closed within moments, unless one waits for
-    // the calling thread to take its output: that wait is bounded here.
-    std::unique_lock lock(filesMutex_);
-    filesClosed_.wait_for(lock, std::chrono::seconds(1), [&] { return workerFiles_ == 0; });
-    lock.unlock();
-    error = task.file.Open(task.fd, task.info);
-  }
+  if (descriptors_.WaitToRetry(error)) error = task.file.Open(task.fd, task.info);
   if (error != 0) Failed(task, error);
   return error == 0;
 }
 
 bool GrepParallel::Files::OpenOnWorker(Task& task) {
   if (task.fd.get() >= 0) return true;
-  if (descriptorsShort_) {
-    task.searchHere = true;
-    return false;
-  }
+  task.searchHere = true;
+  if (!descriptors_.MayOpen()) return false;
   const int error = task.file.Open(task.fd, task.info);
-  if (error == EMFILE || error == ENFILE) {
-    descriptorsShort_ = true;
-    task.searchHere = true;
-    return false;
-  }
-  if (error != 0) {
-    Failed(task, error);
-    return false;
-  }
-  std::lock_guard lock(filesMutex_);
-  ++workerFiles_;
-  return true;
-}
-
-void GrepParallel::Files::ClosedOnWorker() {
-  std::lock_guard lock(filesMutex_);
-  if (--workerFiles_ == 0) filesClosed_.notify_all();
+  if (descriptors_.LeftHere(error, error == 0)) return false;
+  task.searchHere = false;
+  if (error != 0) Failed(task, error);
+  return error == 0;
 }
 
 template <class Outlet>
@@ -220,7 +186,7 @@ void GrepParallel::Files::Run(Worker& worker, Task& task, Outlet& outlet) {
       Task& task;
       ~Closer() {
         task.fd = engine::UniqueFd(-1);
-        files.ClosedOnWorker();
+        files.descriptors_.Closed();
       }
     } closer{*this, task};
     worker.Search(task, outlet);
@@ -228,7 +194,7 @@ void GrepParallel::Files::Run(Worker& worker, Task& task, Outlet& outlet) {
     // A file that turned out not to be regular may be a FIFO, which might
     // never end: the calling thread searches it in its turn.
     task.searchHere = true;
-    ClosedOnWorker();
+    descriptors_.Closed();
   }
 }
 
@@ -270,7 +236,9 @@ GrepParallel::GrepParallel(const GrepSettings& s, const engine::LineMatcher& mat
     : files_(std::make_unique<Files>(s, matcher, colors, sink, out, limits.pieceBytes)),
       pipeline_(std::make_unique<Pipeline>(
           *files_, engine::OrderedPipelineLimits{limits.workers, limits.filesPerWorker, limits.claimBatch, limits.claimBatch})),
-      sharedFrom_(matcher.Candidates() ? limits.sharedFrom : 0) {
+      s_(s),
+      sharedFrom_(matcher.Candidates() ? limits.sharedFrom : 0),
+      opensFiles_(engine::DescriptorsAbound(limits.workers * (limits.filesPerWorker + 1))) {
   stdinIsFile_ = ::fstat(STDIN_FILENO, &stdin_) == 0;
 }
 
@@ -290,6 +258,7 @@ bool GrepParallel::Search(engine::UniqueFd& fd, const struct stat& info, const s
 }
 
 bool GrepParallel::Search(GrepFileRef&& file) {
+  if (!opensFiles_) return OpenAndSearch(s_, *this, file);
   Files::Task task;
   task.file = std::move(file);
   return pipeline_->Submit(std::move(task));

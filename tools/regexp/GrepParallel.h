@@ -45,7 +45,8 @@ class GrepParallel final : public GrepFileHandler {
 
   // Takes a regular file's descriptor over; a worker closes it.
   bool Search(engine::UniqueFd& fd, const struct stat& info, const std::string& name, bool showName) override;
-  // Hands the file to a worker, which opens it.
+  // Hands the file to a worker, which opens it, where descriptors abound
+  // (engine::DescriptorsAbound); else opens it here.
   bool Search(GrepFileRef&& file) override;
   void Report(const std::string& line, bool trouble) override;
   // Writes what is still in flight; returns the exit status.
@@ -60,7 +61,9 @@ class GrepParallel final : public GrepFileHandler {
   std::unique_ptr<Pipeline> pipeline_;  // goes first: its workers use files_
   struct stat stdin_ {};
   bool stdinIsFile_ = false;
+  const GrepSettings& s_;
   std::size_t sharedFrom_;  // 0 when every file goes to the workers
+  bool opensFiles_;
 };
 
 // The walk over the settings' files with their output written to `out`

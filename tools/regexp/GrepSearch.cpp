@@ -87,15 +87,7 @@ bool GrepSequential::Search(engine::UniqueFd& fd, const struct stat& info, const
   return Settle(search_.Search(fd.get(), info, name, showName, search_.Sink()));
 }
 
-bool GrepSequential::Search(GrepFileRef&& file) {
-  engine::UniqueFd fd(-1);
-  struct stat info {};
-  if (const int error = file.Open(fd, info)) {
-    Report(GrepWalk::Problem(s_, file.shown, std::strerror(error)), true);
-    return true;
-  }
-  return Search(fd, info, file.shown, file.showName);
-}
+bool GrepSequential::Search(GrepFileRef&& file) { return OpenAndSearch(s_, *this, file); }
 
 void GrepSequential::Report(const std::string& line, bool trouble) {
   if (!line.empty()) out_.Warn(line);

@@ -198,6 +198,16 @@ int GrepFileRef::Open(engine::UniqueFd& fd, struct stat& info) const {
   return 0;
 }
 
+bool OpenAndSearch(const GrepSettings& s, GrepFileHandler& handler, const GrepFileRef& file) {
+  UniqueFd fd(-1);
+  struct stat info {};
+  if (const int error = file.Open(fd, info)) {
+    handler.Report(GrepWalk::Problem(s, file.shown, std::strerror(error)), true);
+    return true;
+  }
+  return handler.Search(fd, info, file.shown, file.showName);
+}
+
 bool GrepWalk::RegularFile(const std::shared_ptr<const UniqueFd>& dir, const std::string& openName,
                            const std::string& shown, bool showName, bool commandLine) {
   return handler_.Search(GrepFileRef{dir, openName, commandLine || s_.dereferenceRecursive, shown, showName});

@@ -33,6 +33,12 @@ struct GrepFileRef {
   int Open(engine::UniqueFd& fd, struct stat& info) const;
 };
 
+class GrepFileHandler;
+
+// Opens `file` here and now and hands it to `handler` as an open file, or
+// reports the failure to open it; returns false when the walk is to end.
+bool OpenAndSearch(const GrepSettings& settings, GrepFileHandler& handler, const GrepFileRef& file);
+
 class GrepFileHandler {
  public:
   // Searches the open file `fd`, which the handler may take over (the walk
