@@ -12,6 +12,11 @@ namespace {
 // this and a single pass over the bytes with a table is cheaper.
 constexpr std::size_t kMaxStreams = 3;
 
+// Ranks from here on ('#', braces, capitals, most digits, rare punctuation)
+// are rare enough in text that memchr on them usually beats the pair
+// filter, which looks at every byte.
+constexpr std::size_t kRareRank = 44;
+
 // Bytes of ordinary text and source code, most frequent first; bytes not
 // listed count as rare.
 constexpr std::string_view kByRank =
@@ -34,11 +39,10 @@ const FrequencyTable& Frequencies() {
   return table;
 }
 
-bool Holds(const Literal& literal, const char* at) {
-  for (std::size_t i = 0; i < literal.size(); ++i) {
-    if (!literal[i].test(static_cast<unsigned char>(at[i]))) return false;
-  }
-  return true;
+// Whether the literal's anchor is rare by the table (see kRareRank).
+bool RarelyAnchored(const Literal& literal) {
+  static_assert(kRareRank < kByRank.size());
+  return LiteralFrequency(literal) <= Frequencies().of[static_cast<unsigned char>(kByRank[kRareRank])];
 }
 
 }  // namespace
@@ -51,14 +55,16 @@ double ByteSetFrequency(const ByteSet& set) {
   return sum;
 }
 
-std::size_t AnchorPosition(const Literal& literal) {
+std::size_t RarestPosition(const Literal& literal, std::size_t except) {
   std::size_t best = literal.size();
   for (std::size_t i = 0; i < literal.size(); ++i) {
-    if (literal[i].count() > kMaxAnchorBytes) continue;
+    if (i == except || literal[i].count() > kMaxAnchorBytes) continue;
     if (best == literal.size() || ByteSetFrequency(literal[i]) < ByteSetFrequency(literal[best])) best = i;
   }
   return best;
 }
+
+std::size_t AnchorPosition(const Literal& literal) { return RarestPosition(literal, literal.size()); }
 
 double LiteralFrequency(const Literal& literal) {
   const std::size_t anchor = AnchorPosition(literal);
@@ -67,10 +73,13 @@ double LiteralFrequency(const Literal& literal) {
 
 LiteralScanner::LiteralScanner(const std::vector<Literal>& literals) {
   minAnchor_ = literals.empty() ? 0 : kUnbounded;
+  std::vector<Literal> anchored;
   for (const Literal& literal : literals) {
     const std::size_t anchor = AnchorPosition(literal);
     if (anchor == literal.size()) continue;
     entries_.push_back(Entry{literal, anchor});
+    anchored.push_back(literal);
+    anchorsFirst_ = anchorsFirst_ && RarelyAnchored(literal);
     minAnchor_ = std::min(minAnchor_, anchor);
     maxAnchor_ = std::max(maxAnchor_, anchor);
     for (std::size_t b = 0; b < isAnchor_.size(); ++b) {
@@ -80,6 +89,7 @@ LiteralScanner::LiteralScanner(const std::vector<Literal>& literals) {
     }
   }
   if (entries_.empty()) minAnchor_ = 0;
+  pairs_ = PairScanner(anchored);
 }
 
 // Positions in increasing order whose byte is an anchor byte.
@@ -121,19 +131,61 @@ class LiteralScanner::Hits {
   std::array<const char*, kMaxStreams> next_{};
 };
 
+// memchr on a rare anchor outruns the pair filter; once its stops come
+// closer than this on average, the pair filter takes over.
+class LiteralScanner::Density {
+ public:
+  explicit Density(const char* from) : window_(from) {}
+
+  // Counts the hit at x; true when the last kDenseHits came too close.
+  bool Dense(const char* x) {
+    if (++hits_ < kDenseHits) return false;
+    const bool dense = static_cast<std::size_t>(x - window_) < kDenseHits * kSparseGap;
+    window_ = x;
+    hits_ = 0;
+    return dense;
+  }
+
+ private:
+  static constexpr std::size_t kDenseHits = 16;
+  static constexpr std::size_t kSparseGap = 256;
+  const char* window_;
+  std::size_t hits_ = 0;
+};
+
 const char* LiteralScanner::Find(const char* from, const char* end) const {
+  if (!pairs_.Usable()) return FindByAnchors(from, end, nullptr);
+  if (anchorsFirst_) {
+    const char* dense = nullptr;
+    if (const char* hit = FindByAnchors(from, end, &dense); hit || !dense) return hit;
+    from = dense;
+  }
+  const char* rest = from;
+  if (const char* hit = pairs_.Find(from, end, rest)) return hit;
+  return FindByAnchors(rest, end, nullptr);
+}
+
+// With `dense`, gives up (nullptr) once the anchor hits come densely,
+// setting *dense to the first start not yet examined.
+const char* LiteralScanner::FindByAnchors(const char* from, const char* end, const char** dense) const {
   if (entries_.empty() || static_cast<std::size_t>(end - from) <= minAnchor_) return nullptr;
   const char* best = nullptr;
   Hits hits(*this, from + minAnchor_, end);
+  Density density(from);
   while (const char* x = hits.Next()) {
     // Every later hit places its literal after the best one found.
     if (best && static_cast<std::size_t>(x - best) > maxAnchor_) break;
+    if (dense && !best && density.Dense(x)) {
+      // Every start whose anchors all lie before x has been examined.
+      *dense = static_cast<std::size_t>(x - from) > maxAnchor_ ? x - maxAnchor_ : from;
+      return nullptr;
+    }
     const unsigned char byte = static_cast<unsigned char>(*x);
     for (const Entry& e : entries_) {
       if (!e.literal[e.anchor].test(byte) || static_cast<std::size_t>(x - from) < e.anchor) continue;
       const char* start = x - e.anchor;
       if ((best && start >= best) || static_cast<std::size_t>(end - start) < e.literal.size()) continue;
-      if (Holds(e.literal, start)) best = start;
+      if (LiteralHolds(e.literal, start)) best = start;
     }
   }
   return best;

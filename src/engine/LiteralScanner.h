@@ -4,10 +4,13 @@
 // Interface: ByteSetFrequency() and LiteralFrequency() estimate how often a
 // position or a literal's rarest position occurs in ordinary text, from a
 // fixed byte-frequency table; LiteralScanner::Find() returns the start of
-// the leftmost occurrence in a range. Candidates come from memchr on each
-// literal's anchor (AnchorPosition in LiteralAnalysis.h) (one memchr stream per distinct byte while
-// there are few, a table-driven byte loop beyond that) and are verified
-// position by position.
+// the leftmost occurrence in a range; RarestPosition() picks a literal's
+// positions to look for. Candidates come from the vector filter on two rare
+// positions per literal (PairScanner.h) where it applies, else, and for the
+// last few starts of a range, from memchr on each literal's anchor
+// (AnchorPosition in LiteralAnalysis.h) (one memchr stream per distinct
+// byte while there are few, a table-driven byte loop beyond that); each is
+// verified position by position.
 #pragma once
 
 #include <array>
@@ -15,11 +18,16 @@
 #include <vector>
 
 #include "engine/LiteralAnalysis.h"
+#include "engine/PairScanner.h"
 
 namespace RegexComponent::engine {
 
 double ByteSetFrequency(const ByteSet& set);
 double LiteralFrequency(const Literal& literal);
+
+// The rarest of the literal's positions of at most kMaxAnchorBytes bytes
+// other than `except`; literal.size() when there is none.
+std::size_t RarestPosition(const Literal& literal, std::size_t except);
 
 class LiteralScanner {
  public:
@@ -31,6 +39,9 @@ class LiteralScanner {
 
  private:
   class Hits;
+  class Density;
+  const char* FindByAnchors(const char* from, const char* end, const char** dense) const;
+
   struct Entry {
     Literal literal;
     std::size_t anchor;  // AnchorPosition, the one searched for
@@ -41,6 +52,9 @@ class LiteralScanner {
   std::array<bool, 256> isAnchor_{};
   std::size_t minAnchor_ = 0;
   std::size_t maxAnchor_ = 0;
+  PairScanner pairs_;
+  // Rare anchors: memchr first, the pair filter once its hits come densely.
+  bool anchorsFirst_ = true;
 };
 
 }  // namespace RegexComponent::engine
