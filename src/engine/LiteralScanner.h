@@ -6,11 +6,12 @@
 // fixed byte-frequency table; LiteralScanner::Find() returns the start of
 // the leftmost occurrence in a range; RarestPosition() picks a literal's
 // positions to look for. Candidates come from the vector filter on two rare
-// positions per literal (PairScanner.h) where it applies, else, and for the
-// last few starts of a range, from memchr on each literal's anchor
-// (AnchorPosition in LiteralAnalysis.h) (one memchr stream per distinct
-// byte while there are few, a table-driven byte loop beyond that); each is
-// verified position by position.
+// positions per literal (PairScanner.h) where it applies, or from memchr on
+// each literal's anchor (AnchorPosition in LiteralAnalysis.h) (one memchr
+// stream per distinct byte while there are few, a table-driven byte loop
+// beyond that): memchr where the filter does not apply, for the last few
+// starts of a range, and first when every anchor is rare, until its hits
+// come densely. Each candidate is verified position by position.
 #pragma once
 
 #include <array>
