@@ -260,7 +260,7 @@ UniqueFd FileWalker::OpenListedFile(int dirfd, const char* name, bool mayBeLink,
 
 void FileWalker::Level::Hold(int descriptor) {
   fd = descriptor;
-  shared = descriptor >= 0 ? std::make_shared<const UniqueFd>(descriptor) : nullptr;
+  shared = SharedFd(descriptor);
 }
 
 void FileWalker::Level::Close() {

@@ -34,7 +34,7 @@ class FileVisitor {
   // instead of Visit: `dir` stays open as long as the visitor holds it,
   // and a failure to open is the visitor's to report, in its turn.
   virtual bool OpensFiles() const { return false; }
-  virtual bool VisitUnopened(const char* path, const std::shared_ptr<const UniqueFd>& dir, const char* name,
+  virtual bool VisitUnopened(const char* path, const SharedFd& dir, const char* name,
                              bool mayBeLink) {
     (void)path, (void)dir, (void)name, (void)mayBeLink;
     return true;
@@ -109,7 +109,7 @@ class FileWalker {
     std::vector<Entry> directories;
     int fd = -1;               // open while the level is held
     // Owns fd, together with the files of the level that wait to be opened.
-    std::shared_ptr<const UniqueFd> shared;
+    SharedFd shared;
     std::uint64_t device = 0;  // identity, recorded when the level is let go
     std::uint64_t inode = 0;
     std::size_t pathEnd = 0;  // length of path_ up to and including its '/'

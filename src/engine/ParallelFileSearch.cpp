@@ -63,7 +63,7 @@ class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorS
   struct Task {
     std::string path;
     UniqueFd fd{-1};  // when not open, the search opens `name` in `dir`
-    std::shared_ptr<const UniqueFd> dir;
+    SharedFd dir;
     std::string name;
     bool mayBeLink = false;
     std::uint64_t size = 0;
@@ -85,7 +85,7 @@ class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorS
   // Files in listed directories are opened by the workers, where
   // descriptors abound.
   bool OpensFiles() const override { return opensFiles_; }
-  bool VisitUnopened(const char* path, const std::shared_ptr<const UniqueFd>& dir, const char* name,
+  bool VisitUnopened(const char* path, const SharedFd& dir, const char* name,
                      bool mayBeLink) override;
   // Queued as a task of its own, so it is reported in its turn.
   void OnWalkError(const char* path, int error) override;
@@ -167,7 +167,7 @@ void ParallelFileSearch::Pipeline::Run(Worker& worker, Task& task, Outlet& outle
     Pipeline& pipeline;
     Task& task;
     ~Closer() {
-      const bool opened = task.dir != nullptr;
+      const bool opened = static_cast<bool>(task.dir);
       task.fd = UniqueFd(-1);
       if (opened) pipeline.descriptors_.Closed();
     }
@@ -182,7 +182,7 @@ bool ParallelFileSearch::Pipeline::OpenOnWorker(Task& task) {
   task.openHere = true;
   if (!descriptors_.MayOpen()) return false;
   int error = 0;
-  task.fd = FileWalker::OpenListedFile(task.dir->get(), task.name.c_str(), task.mayBeLink, task.size, error);
+  task.fd = FileWalker::OpenListedFile(task.dir.get(), task.name.c_str(), task.mayBeLink, task.size, error);
   if (descriptors_.LeftHere(error, static_cast<bool>(task.fd))) return false;
   task.openHere = false;
   // A failure is reported by Finish in the file's turn; a file skipped
@@ -193,9 +193,9 @@ bool ParallelFileSearch::Pipeline::OpenOnWorker(Task& task) {
 
 bool ParallelFileSearch::Pipeline::OpenAndSearchHere(Task& task) {
   int error = 0;
-  task.fd = FileWalker::OpenListedFile(task.dir->get(), task.name.c_str(), task.mayBeLink, task.size, error);
+  task.fd = FileWalker::OpenListedFile(task.dir.get(), task.name.c_str(), task.mayBeLink, task.size, error);
   if (descriptors_.WaitToRetry(error))
-    task.fd = FileWalker::OpenListedFile(task.dir->get(), task.name.c_str(), task.mayBeLink, task.size, error);
+    task.fd = FileWalker::OpenListedFile(task.dir.get(), task.name.c_str(), task.mayBeLink, task.size, error);
   task.walkError = error;
   if (!task.fd) return Finish(task);
   const bool going = SearchHere(task.path.c_str(), task.fd.get(), task.size);
@@ -251,7 +251,7 @@ bool ParallelFileSearch::Pipeline::VisitOwned(const char* path, UniqueFd& fd, st
   return pipeline_->Submit(std::move(task), shared);
 }
 
-bool ParallelFileSearch::Pipeline::VisitUnopened(const char* path, const std::shared_ptr<const UniqueFd>& dir,
+bool ParallelFileSearch::Pipeline::VisitUnopened(const char* path, const SharedFd& dir,
                                                  const char* name, bool mayBeLink) {
   Task task;
   task.path = path;

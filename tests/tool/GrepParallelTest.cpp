@@ -111,9 +111,8 @@ class GrepParallelThreads : public ::testing::Test {
   Outcome SearchInD1(const std::vector<std::string>& names, const GrepParallelLimits* limits,
                      std::size_t spare = 0) {
     const engine::LineMatcher matcher({"hit"}, engine::syntax::Extended, engine::LineFit::Anywhere);
-    const auto dir = std::make_shared<const engine::UniqueFd>(
-        ::open((tree_.Root() / "d1").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    EXPECT_GE(dir->get(), 0);
+    const engine::SharedFd dir(::open((tree_.Root() / "d1").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    EXPECT_TRUE(dir);
     return Captured([&] {
       GrepWriter out;
       GrepPrinter sink(settings_, matcher, out, nullptr);
@@ -126,7 +125,9 @@ class GrepParallelThreads : public ::testing::Test {
         files = &alone.emplace(settings_, matcher, sink, out);
       }
       std::optional<testing::DescriptorsHeld> held;
-      if (spare != 0) EXPECT_TRUE(held.emplace(spare).Lowered());
+      if (spare != 0) {
+        EXPECT_TRUE(held.emplace(spare).Lowered());
+      }
       for (const std::string& name : names)
         if (!files->Search(GrepFileRef{dir, name, false, "d1/" + name, true})) break;
       const int status = limits ? threads->Finish() : alone->Status();
@@ -198,10 +199,16 @@ TEST_F(GrepParallelThreads, RunningOutOfDescriptorsChangesNothing) {
   std::vector<std::string> names;
   for (int round = 0; round < 10; ++round)
     for (int i = 1; i < 80; i += 5) names.push_back("f" + std::to_string(100 + i) + ".txt");
-  const Outcome alone = SearchInD1(names, nullptr, 1);
-  ASSERT_EQ(alone.output.find("regexp:"), std::string::npos) << alone.output;
   const GrepParallelLimits limits{3, 8, 1 << 20, 0, 4};
-  EXPECT_EQ(SearchInD1(names, &limits, 1), alone);
+  // Both searches once with every descriptor free first: the undefined-
+  // behaviour sanitizer checks a virtual call's target the first time by
+  // probing memory through a pipe, which it cannot make once descriptors
+  // ran out.
+  const Outcome unlimited = SearchInD1(names, nullptr);
+  ASSERT_EQ(unlimited.output.find("regexp:"), std::string::npos) << unlimited.output;
+  ASSERT_EQ(SearchInD1(names, &limits), unlimited);
+  EXPECT_EQ(SearchInD1(names, nullptr, 1), unlimited);
+  EXPECT_EQ(SearchInD1(names, &limits, 1), unlimited);
 }
 
 TEST_F(GrepParallelThreads, ClosedOutputEndsTheSearch) {

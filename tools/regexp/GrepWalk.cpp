@@ -137,7 +137,7 @@ bool GrepWalk::Operand(const std::string& operand) {
   }
   if (!Included(operand, true)) return true;
   if (IsDevice(info) && s_.devices == Devices::Skip) return true;
-  if (S_ISREG(info.st_mode)) return RegularFile(nullptr, operand, operand, showName, true);
+  if (S_ISREG(info.st_mode)) return RegularFile(engine::SharedFd(), operand, operand, showName, true);
   return File(AT_FDCWD, operand.c_str(), operand, showName, true);
 }
 
@@ -150,13 +150,13 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
     return true;
   }
   // Shared with the files in it that wait to be opened.
-  const auto dir = std::make_shared<const UniqueFd>(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir->get() < 0) {
+  const engine::SharedFd dir(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir) {
     Fail(shown.empty() ? path : shown, std::strerror(errno));
     return true;
   }
   int error = 0;
-  const auto names = ListDirectory(dir->get(), error);
+  const auto names = ListDirectory(dir.get(), error);
   if (error != 0) Fail(shown.empty() ? path : shown, std::strerror(error));
   ancestors_.push_back({info.st_dev, info.st_ino});
   bool goOn = true;
@@ -171,10 +171,10 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
       continue;
     }
     struct stat child {};
-    const bool link = type == DT_LNK || (type == DT_UNKNOWN && ::fstatat(dir->get(), name.c_str(), &child, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(child.st_mode));
+    const bool link = type == DT_LNK || (type == DT_UNKNOWN && ::fstatat(dir.get(), name.c_str(), &child, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(child.st_mode));
     // -r leaves symbolic links met in the tree alone; -R follows them.
     if (link && !s_.dereferenceRecursive) continue;
-    if (::fstatat(dir->get(), name.c_str(), &child, 0) != 0) {
+    if (::fstatat(dir.get(), name.c_str(), &child, 0) != 0) {
       Fail(childShown, std::strerror(errno));
       continue;
     }
@@ -183,7 +183,7 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
     } else if (S_ISREG(child.st_mode)) {
       if (Included(name, false)) goOn = RegularFile(dir, name, childShown, namesInTree_, false);
     } else if (Included(name, false) && (!IsDevice(child) || s_.devices == Devices::Read)) {
-      goOn = File(dir->get(), name.c_str(), childShown, namesInTree_, false);
+      goOn = File(dir.get(), name.c_str(), childShown, namesInTree_, false);
     }
     if (!goOn) break;
   }
@@ -192,7 +192,7 @@ bool GrepWalk::Directory(const std::string& path, const std::string& shown, cons
 }
 
 int GrepFileRef::Open(engine::UniqueFd& fd, struct stat& info) const {
-  fd = UniqueFd(::openat(dir ? dir->get() : AT_FDCWD, openName.c_str(),
+  fd = UniqueFd(::openat(dir ? dir.get() : AT_FDCWD, openName.c_str(),
                          O_RDONLY | O_NOCTTY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW)));
   if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) return errno;
   return 0;
@@ -208,7 +208,7 @@ bool OpenAndSearch(const GrepSettings& s, GrepFileHandler& handler, const GrepFi
   return handler.Search(fd, info, file.shown, file.showName);
 }
 
-bool GrepWalk::RegularFile(const std::shared_ptr<const UniqueFd>& dir, const std::string& openName,
+bool GrepWalk::RegularFile(const engine::SharedFd& dir, const std::string& openName,
                            const std::string& shown, bool showName, bool commandLine) {
   return handler_.Search(GrepFileRef{dir, openName, commandLine || s_.dereferenceRecursive, shown, showName});
 }

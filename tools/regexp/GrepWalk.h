@@ -6,7 +6,6 @@
 
 #include <sys/stat.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,9 +18,9 @@ namespace RegexComponent::tool {
 // A regular file the walk found and has not opened: whoever searches it
 // opens it, so that the opening too can happen on a worker thread.
 struct GrepFileRef {
-  // The directory it is in, kept open while the file waits; null for the
+  // The directory it is in, kept open while the file waits; none for the
   // working directory.
-  std::shared_ptr<const engine::UniqueFd> dir;
+  engine::SharedFd dir;
   std::string openName;  // relative to `dir`
   // Off in a tree under -r: O_NOFOLLOW is what keeps a link put there since
   // the listing from being followed.
@@ -83,7 +82,7 @@ class GrepWalk {
   bool Directory(const std::string& path, const std::string& shown, const struct stat& info);
   bool Entry(int dirfd, const std::string& path, const std::string& shown, const char* name);
   bool File(int dirfd, const char* openName, const std::string& shown, bool showName, bool commandLine);
-  bool RegularFile(const std::shared_ptr<const engine::UniqueFd>& dir, const std::string& openName,
+  bool RegularFile(const engine::SharedFd& dir, const std::string& openName,
                    const std::string& shown, bool showName, bool commandLine);
   bool Included(const std::string& name, bool commandLine) const;
   bool DirectoryExcluded(const std::string& name, bool commandLine) const;
