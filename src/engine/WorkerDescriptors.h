@@ -30,16 +30,17 @@ class WorkerDescriptors {
       short_ = true;
       return true;
     }
-    if (opened) {
-      std::lock_guard lock(mutex_);
-      ++open_;
-    }
+    if (opened) ++open_;
     return false;
   }
-  // On a worker: a file counted open is closed.
+  // On a worker: a file counted open is closed. The count is an atomic,
+  // not kept under the mutex, which every file would otherwise contend for;
+  // the mutex is taken only to wake a calling thread waiting to retry.
   void Closed() {
-    std::lock_guard lock(mutex_);
-    if (--open_ == 0) closed_.notify_all();
+    if (--open_ == 0 && short_) {
+      std::lock_guard lock(mutex_);
+      closed_.notify_all();
+    }
   }
   // On the calling thread, after an open that gave `error`: true when it is
   // worth trying again, having waited for the workers' files to close. The
@@ -59,7 +60,7 @@ class WorkerDescriptors {
   std::atomic<bool> short_{false};
   std::mutex mutex_;
   std::condition_variable closed_;
-  int open_ = 0;  // files the workers hold open
+  std::atomic<int> open_{0};  // files the workers hold open
 };
 
 }  // namespace RegexComponent::engine
