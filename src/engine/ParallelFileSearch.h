@@ -33,14 +33,14 @@ struct ParallelSearchLimits {
   std::size_t chunkSize = ChunkReader::kDefaultChunkSize;
   std::size_t lineLimit = ChunkReader::kDefaultLineLimit;
   std::size_t findWindow = FileSearch::kDefaultFindWindow;
-  std::size_t filesPerWorker = 8;  // files in flight per worker
+  std::size_t filesPerWorker = 16;  // files in flight per worker
   std::size_t pieceBytes = std::size_t{1} << 20;
   // A file the literal prefilter passes over is handed to a worker only
   // from this size on: a smaller one is searched in less time than the
   // hand-off takes, so the calling thread searches it in its turn.
   std::size_t sharedFrom = std::size_t{64} << 10;
   // Files a worker takes at once; their results wait for the last of them.
-  std::size_t claimBatch = 4;
+  std::size_t claimBatch = 8;
 };
 
 // With one worker Grep and Find are FileSearch's on the calling thread,
