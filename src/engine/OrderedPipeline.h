@@ -88,11 +88,17 @@ class OrderedPipeline {
     std::exception_ptr error;
   };
 
+  // A worker's jobs that ended, not yet marked done: a worker marks them
+  // all the next time it takes the mutex anyway, rather than taking it
+  // once more for each.
+  using Ended = std::vector<Job*>;
+
   void Stop();
   void Work();
-  void Run(Worker& worker, Job& job, Piece& piece);
-  void HandOver(Job& job, Piece& piece);
-  bool Claim(std::vector<Job*>& batch);
+  void Run(Worker& worker, Job& job, Piece& piece, Ended& ended);
+  void HandOver(Job& job, Piece& piece, Ended& ended);
+  bool Claim(std::vector<Job*>& batch, Ended& ended);
+  void MarkDone(Ended& ended);
   bool NextQueued();
   Pumped Pump(bool wait);
   Pumped RunFront(Job& job);
@@ -111,6 +117,8 @@ class OrderedPipeline {
     const Job& job = jobs_.front();
     return job.state == State::kDone || !Client::Empty(job.ready);
   }
+  // With mutex_ held: whether Pump(false) would do something.
+  bool FrontDue() const { return !jobs_.empty() && (jobs_.front().state == State::kHeld || FrontReady()); }
 
   Client& client_;
   const OrderedPipelineLimits limits_;
@@ -138,13 +146,14 @@ class OrderedPipeline {
 template <class Client>
 class OrderedPipeline<Client>::Outlet {
  public:
-  Outlet(OrderedPipeline& pipeline, Job& job, Piece& p) : piece(p), pipeline_(pipeline), job_(job) {}
+  Outlet(OrderedPipeline& pipeline, Job& job, Piece& p, Ended& ended)
+      : piece(p), pipeline_(pipeline), job_(job), ended_(ended) {}
 
   Piece& piece;
   // Hands the piece over once the previous one was taken, leaving it empty;
   // false when the pipeline was cancelled and the run should end.
   bool HandOver() {
-    pipeline_.HandOver(job_, piece);
+    pipeline_.HandOver(job_, piece, ended_);
     return !Cancelled();
   }
   bool Cancelled() const { return pipeline_.cancelled_.load(std::memory_order_relaxed); }
@@ -152,6 +161,7 @@ class OrderedPipeline<Client>::Outlet {
  private:
   OrderedPipeline& pipeline_;
   Job& job_;
+  Ended& ended_;
 };
 
 template <class Client>
@@ -187,16 +197,24 @@ void OrderedPipeline<Client>::Work() {
   Worker worker(client_);
   Piece piece;
   std::vector<Job*> batch;
-  while (Claim(batch)) {
+  Ended ended;
+  while (Claim(batch, ended)) {
     for (Job* job : batch) {
       if (cancelled_.load(std::memory_order_relaxed)) break;
-      Run(worker, *job, piece);
+      Run(worker, *job, piece, ended);
     }
-    // The ends of the batch's jobs were kept from a waiting calling thread
-    // until now.
-    std::lock_guard lock(mutex_);
-    if (delivering_ && !jobs_.empty() && FrontReady()) progress_.notify_one();
   }
+}
+
+// With mutex_ held: marks the jobs that ended done, and wakes the calling
+// thread if it waits for one of them. The ends of a batch's jobs are kept
+// from a waiting calling thread until then.
+template <class Client>
+void OrderedPipeline<Client>::MarkDone(Ended& ended) {
+  if (ended.empty()) return;
+  for (Job* job : ended) job->state = State::kDone;
+  ended.clear();
+  if (delivering_ && FrontReady()) progress_.notify_one();
 }
 
 // With mutex_ held: whether a queued job waits, unclaimed_ moved up to it.
@@ -209,9 +227,10 @@ bool OrderedPipeline<Client>::NextQueued() {
 // The next queued jobs in order, marked running, at most claimBatch and a
 // worker's share of those waiting; false when the pipeline ends.
 template <class Client>
-bool OrderedPipeline<Client>::Claim(std::vector<Job*>& batch) {
+bool OrderedPipeline<Client>::Claim(std::vector<Job*>& batch, Ended& ended) {
   batch.clear();
   std::unique_lock lock(mutex_);
+  MarkDone(ended);
   ++idle_;
   work_.wait(lock, [&] { return cancelled_ || NextQueued(); });
   --idle_;
@@ -227,31 +246,30 @@ bool OrderedPipeline<Client>::Claim(std::vector<Job*>& batch) {
   return true;
 }
 
+// The job's error is set here without the mutex: the calling thread reads
+// it only once the job is marked done, which is under the mutex.
 template <class Client>
-void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece) {
-  std::exception_ptr error;
+void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece, Ended& ended) {
   try {
-    Outlet outlet(*this, job, piece);
+    Outlet outlet(*this, job, piece, ended);
     client_.Run(worker, job.task, outlet);
   } catch (...) {
-    error = std::current_exception();
+    job.error = std::current_exception();
   }
-  HandOver(job, piece);
-  std::lock_guard lock(mutex_);
-  job.error = error;
-  job.state = State::kDone;
+  HandOver(job, piece, ended);
+  ended.push_back(&job);
 }
 
 // Moves the worker's piece to the job once the calling thread has taken the
 // previous one; dropped when the pipeline is cancelled.
 template <class Client>
-void OrderedPipeline<Client>::HandOver(Job& job, Piece& piece) {
+void OrderedPipeline<Client>::HandOver(Job& job, Piece& piece, Ended& ended) {
   if (Client::Empty(piece)) return;
   std::unique_lock lock(mutex_);
+  // The calling thread may be waiting for a job this worker ended earlier
+  // in its batch, and must deliver that before it can take this piece.
+  MarkDone(ended);
   if (!cancelled_ && !Client::Empty(job.ready)) {
-    // The calling thread may be waiting for a job this worker ended earlier
-    // in its batch, and must deliver that before it can take this piece.
-    if (delivering_ && FrontReady()) progress_.notify_one();
     ++handing_;
     space_.wait(lock, [&] { return cancelled_ || Client::Empty(job.ready); });
     --handing_;
@@ -321,13 +339,21 @@ void OrderedPipeline<Client>::PopFront() {
 template <class Client>
 bool OrderedPipeline<Client>::Submit(Task&& task, bool shared) {
   if (stopped_) return false;
-  for (Pumped p = Pump(false); p != Pumped::kNothing; p = Pump(false))
-    if (p == Pumped::kStopped) return Stopped();
   while (jobs_.size() >= window_)
     if (Pump(true) == Pumped::kStopped) return Stopped();
-  std::lock_guard lock(mutex_);
-  jobs_.emplace_back(std::move(task)).state = shared ? State::kQueued : State::kHeld;
-  if (shared && idle_ != 0 && first_ + jobs_.size() - unclaimed_ >= limits_.wakeBatch) work_.notify_one();
+  bool due;
+  {
+    std::lock_guard lock(mutex_);
+    jobs_.emplace_back(std::move(task)).state = shared ? State::kQueued : State::kHeld;
+    if (shared && idle_ != 0 && first_ + jobs_.size() - unclaimed_ >= limits_.wakeBatch) work_.notify_one();
+    due = FrontDue();
+  }
+  // What is ready is delivered now, the job just queued included when it is
+  // the first and held.
+  if (due) {
+    for (Pumped p = Pump(false); p != Pumped::kNothing; p = Pump(false))
+      if (p == Pumped::kStopped) return Stopped();
+  }
   return true;
 }
 
