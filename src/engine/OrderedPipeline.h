@@ -1,7 +1,8 @@
 // OrderedPipeline: tasks run by worker threads ahead of the calling thread,
 // their results delivered on the calling thread strictly in the order the
-// tasks were submitted, in pieces of bounded size. Used by the `regexp grep`
-// tool to search several files at once.
+// tasks were submitted, in pieces of bounded size. Used by
+// ParallelFileSearch and the `regexp grep` tool to search several files at
+// once.
 //
 // External interface: OrderedPipeline (a template over its client).
 //
