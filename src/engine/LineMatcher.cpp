@@ -85,7 +85,7 @@ LineMatcher::LineMatcher(const std::vector<std::string>& patterns, std::uint32_t
 // Every match of a pattern holds one of its literals, and a line matches
 // only through some pattern's match (under -w and -x too, which only narrow
 // which matches count), so the patterns' literals together find every
-// line that can match.
+// line that can match; unless the scanner would try every start for some.
 void LineMatcher::FindCandidates() {
   std::vector<Literal> literals;
   for (const boost::regex& expression : expressions_) {
@@ -95,7 +95,7 @@ void LineMatcher::FindCandidates() {
     if (!analysis.usable) return;
     literals.insert(literals.end(), analysis.literals.begin(), analysis.literals.end());
   }
-  if (!literals.empty()) candidates_ = std::make_unique<LiteralScanner>(literals);
+  if (!literals.empty() && LiteralScanner::Covers(literals)) candidates_ = std::make_unique<LiteralScanner>(literals);
 }
 
 // -w and -x judge a match by what surrounds it in its line, and several

@@ -86,8 +86,8 @@ class SequenceBuilder {
     }
     run_.push_back(set);
   }
-  // A run is a requirement only where it has a position the scanner can
-  // look for (AnchorPosition); its other positions only narrow candidates.
+  // A run is a requirement only where it has positions the scanner can
+  // look for (Locatable); its other positions only narrow candidates.
   // Starts a run with the last copy of the repeat just appended, which
   // begins at most one byte before the end of the longest text so far.
   void ExtendWithLast(const ByteSet& set) {
@@ -97,7 +97,7 @@ class SequenceBuilder {
   }
   void CloseRun() {
     if (run_.empty()) return;
-    if (AnchorPosition(run_) == run_.size()) {
+    if (!Locatable(run_)) {
       run_.clear();
       return;
     }
@@ -428,6 +428,8 @@ LiteralAnalysis AnalyzeLiterals(std::string_view pattern, bc::syntax_option_type
   Marks marks;
   std::optional<Info> info = Read(pattern, syntax, bytes, marks);
   if (!info || info->minLength == 0 || !info->factor || !Locates(*info->factor)) return result;
+  // Literals looked for by trying every start would be slower than Boost.
+  if (!LiteralScanner::Covers(info->factor->literals)) return result;
   result.usable = true;
   result.literals = std::move(info->factor->literals);
   result.reach = info->factor->reach;

@@ -6,7 +6,8 @@
 //   - literals: every match contains an occurrence of one of them; each
 //     literal is a sequence of byte sets (one byte, a byte with its case
 //     variants under icase, any class), at least one of which is small
-//     (AnchorPosition);
+//     (AnchorPosition), or two of which are classes of a few byte ranges
+//     rare enough together (Locatable in LiteralScanner.h);
 //   - where a match can begin relative to that occurrence: at most `reach`
 //     bytes before the literal's start, and/or (reachWithinLine) never before
 //     the start of the literal's line, as nothing ahead of the literal in the

@@ -67,18 +67,33 @@ std::size_t RarestPosition(const Literal& literal, std::size_t except) {
 std::size_t AnchorPosition(const Literal& literal) { return RarestPosition(literal, literal.size()); }
 
 double LiteralFrequency(const Literal& literal) {
-  const std::size_t anchor = AnchorPosition(literal);
-  return anchor == literal.size() ? ByteSetFrequency(ByteSet().set()) : ByteSetFrequency(literal[anchor]);
+  const double text = ByteSetFrequency(ByteSet().set());
+  if (const std::size_t anchor = AnchorPosition(literal); anchor != literal.size()) {
+    return ByteSetFrequency(literal[anchor]);
+  }
+  // Two class positions, taken to hold independently of each other.
+  if (const auto classes = ClassPair(literal)) {
+    return ByteSetFrequency(literal[classes->first]) * ByteSetFrequency(literal[classes->second]) / text;
+  }
+  return text;
+}
+
+bool Locatable(const Literal& literal) { return AnchorPosition(literal) != literal.size() || ClassPair(literal); }
+
+bool LiteralScanner::Covers(const std::vector<Literal>& literals) {
+  const auto anchored = [](const Literal& l) { return AnchorPosition(l) != l.size(); };
+  return std::all_of(literals.begin(), literals.end(), anchored) || PairScanner(literals).Usable();
 }
 
 LiteralScanner::LiteralScanner(const std::vector<Literal>& literals) {
   minAnchor_ = literals.empty() ? 0 : kUnbounded;
-  std::vector<Literal> anchored;
   for (const Literal& literal : literals) {
     const std::size_t anchor = AnchorPosition(literal);
-    if (anchor == literal.size()) continue;
+    if (anchor == literal.size()) {
+      unanchored_.push_back(literal);
+      continue;
+    }
     entries_.push_back(Entry{literal, anchor});
-    anchored.push_back(literal);
     anchorsFirst_ = anchorsFirst_ && RarelyAnchored(literal);
     minAnchor_ = std::min(minAnchor_, anchor);
     maxAnchor_ = std::max(maxAnchor_, anchor);
@@ -89,7 +104,8 @@ LiteralScanner::LiteralScanner(const std::vector<Literal>& literals) {
     }
   }
   if (entries_.empty()) minAnchor_ = 0;
-  pairs_ = PairScanner(anchored);
+  anchorsFirst_ = anchorsFirst_ && unanchored_.empty();
+  pairs_ = PairScanner(literals);
 }
 
 // Positions in increasing order whose byte is an anchor byte.
@@ -154,7 +170,7 @@ class LiteralScanner::Density {
 };
 
 const char* LiteralScanner::Find(const char* from, const char* end) const {
-  if (!pairs_.Usable()) return FindByAnchors(from, end, nullptr);
+  if (!pairs_.Usable()) return FindElsewhere(from, end);
   if (anchorsFirst_) {
     const char* dense = nullptr;
     if (const char* hit = FindByAnchors(from, end, &dense); hit || !dense) return hit;
@@ -162,7 +178,21 @@ const char* LiteralScanner::Find(const char* from, const char* end) const {
   }
   const char* rest = from;
   if (const char* hit = pairs_.Find(from, end, rest)) return hit;
-  return FindByAnchors(rest, end, nullptr);
+  return FindElsewhere(rest, end);
+}
+
+// Without the pair filter: memchr on the anchors, and every start tried
+// for the literals without one (only the last few starts of a range, where
+// Covers() holds).
+const char* LiteralScanner::FindElsewhere(const char* from, const char* end) const {
+  const char* anchored = FindByAnchors(from, end, nullptr);
+  if (unanchored_.empty()) return anchored;
+  for (const char* at = from; at < end && (!anchored || at < anchored); ++at) {
+    for (const Literal& literal : unanchored_) {
+      if (static_cast<std::size_t>(end - at) >= literal.size() && LiteralHolds(literal, at)) return at;
+    }
+  }
+  return anchored;
 }
 
 // With `dense`, gives up (nullptr) once the anchor hits come densely,

@@ -2,11 +2,15 @@
 // of byte sets (see LiteralAnalysis.h).
 //
 // Interface: ByteSetFrequency() and LiteralFrequency() estimate how often a
-// position or a literal's rarest position occurs in ordinary text, from a
-// fixed byte-frequency table; LiteralScanner::Find() returns the start of
-// the leftmost occurrence in a range; RarestPosition() picks a literal's
+// position or a literal's rarest position (or class pair) occurs in
+// ordinary text, from a fixed byte-frequency table; Locatable() says
+// whether a literal has positions the scanner can look for;
+// LiteralScanner::Find() returns the start of the leftmost occurrence in a
+// range, fast where Covers() holds; RarestPosition() picks a literal's
 // positions to look for. Candidates come from the vector filter on two rare
-// positions per literal (PairScanner.h) where it applies, or from memchr on
+// positions per literal (PairScanner.h: an anchor and another small
+// position, or for a literal without an anchor two positions that are
+// classes of a few byte ranges) where it applies, or from memchr on
 // each literal's anchor (AnchorPosition in LiteralAnalysis.h) (one memchr
 // stream per distinct byte while there are few, a table-driven byte loop
 // beyond that): memchr where the filter does not apply, for the last few
@@ -30,9 +34,17 @@ double LiteralFrequency(const Literal& literal);
 // other than `except`; literal.size() when there is none.
 std::size_t RarestPosition(const Literal& literal, std::size_t except);
 
+// Whether the literal has an anchor (AnchorPosition) or a class pair
+// (ClassPair in PairScanner.h).
+bool Locatable(const Literal& literal);
+
 class LiteralScanner {
  public:
   explicit LiteralScanner(const std::vector<Literal>& literals);
+
+  // Whether the scanner looks for the literals without trying every start:
+  // each has an anchor, or the pair filter takes them all.
+  static bool Covers(const std::vector<Literal>& literals);
 
   // Start of the leftmost occurrence of a literal lying wholly in
   // [from, end), or nullptr when there is none.
@@ -42,6 +54,7 @@ class LiteralScanner {
   class Hits;
   class Density;
   const char* FindByAnchors(const char* from, const char* end, const char** dense) const;
+  const char* FindElsewhere(const char* from, const char* end) const;
 
   struct Entry {
     Literal literal;
@@ -49,6 +62,7 @@ class LiteralScanner {
   };
 
   std::vector<Entry> entries_;
+  std::vector<Literal> unanchored_;  // found by the pair filter, or by trying every start
   std::vector<unsigned char> anchorBytes_;
   std::array<bool, 256> isAnchor_{};
   std::size_t minAnchor_ = 0;

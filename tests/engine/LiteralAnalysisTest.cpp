@@ -78,6 +78,19 @@ TEST(LiteralAnalysisTest, FindsTheLiteralsAndWhereMatchesStart) {
   EXPECT_EQ(Texts(Analyze("a.b", sx::Normal | sx::Literals)), std::vector<std::string>{"a.b"});
 }
 
+// With no small position, two classes rare enough together place a match.
+TEST(LiteralAnalysisTest, RareClassesTogetherPlaceMatches) {
+  const LiteralAnalysis code = Analyze("[[:upper:]][[:digit:]]{3}");
+  ASSERT_TRUE(code.usable);
+  const std::string digit = "[0123456789]";
+  EXPECT_EQ(Texts(code), std::vector<std::string>{"[ABCDEFGHIJKLMNOPQRSTUVWXYZ]" + digit + digit + digit});
+  EXPECT_EQ(code.reach, 0u);
+  EXPECT_TRUE(Analyze("(?:[A-Z][0-9])+").usable);
+  // Lower-case letters are everywhere: Boost's own scan does better.
+  EXPECT_FALSE(Analyze("[a-z]{4}").usable);
+  EXPECT_FALSE(Analyze("\\w+\\s*\\w+").usable);
+}
+
 TEST(LiteralAnalysisTest, CaseFoldingAndMatchFlagsShapeTheResult) {
   const LiteralAnalysis folded = Analyze("Ab_", sx::Normal | sx::CaseInsensitive);
   ASSERT_TRUE(folded.usable);

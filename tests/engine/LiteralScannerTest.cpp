@@ -25,6 +25,24 @@ class Cases {
 
   unsigned char Byte() { return Below(8) == 0 ? static_cast<unsigned char>(Below(256)) : kPool[Below(kPool.size())]; }
 
+  // A class of one to three byte ranges, most of them rare enough for a
+  // class pair: digits, capitals, a few ranges around the pool's rare
+  // bytes, and now and then letters (with '_' or not) or a random range.
+  ByteSet RangeClass() {
+    static const std::pair<unsigned char, unsigned char> kRanges[] = {
+        {'0', '9'}, {'A', 'Z'}, {'P', 'Z'}, {'!', '#'}, {'5', '8'}, {'\n', '\r'}, {'A', 'F'}, {'a', 'z'}, {'_', '_'}};
+    ByteSet set;
+    for (std::size_t n = 1 + Below(3); n > 0; --n) {
+      auto [first, last] = kRanges[Below(std::size(kRanges))];
+      if (Below(8) == 0) {
+        first = Byte();
+        last = static_cast<unsigned char>(first + Below(std::size_t{256} - first));
+      }
+      for (std::size_t b = first; b <= last; ++b) set.set(b);
+    }
+    return set;
+  }
+
   // One position: a byte, a letter with its case variant, a small class or
   // a class too large to look for.
   ByteSet Position() {
@@ -47,11 +65,29 @@ class Cases {
     return set;
   }
 
-  // 1 to 12 positions, at least one of them small enough to look for.
+  // 1 to 12 positions, at least one of them small enough to look for; or
+  // one in four, 2 to 12 positions with none small, two or more of them
+  // range classes, mostly rare enough together to be looked for.
   Literal MakeLiteral() {
+    if (Below(4) == 0) return ClassLiteral();
     Literal literal(1 + Below(12));
     for (ByteSet& set : literal) set = Position();
     if (AnchorPosition(literal) == literal.size()) literal[Below(literal.size())] = ByteSet().set(Byte());
+    return literal;
+  }
+
+  Literal ClassLiteral() {
+    Literal literal(2 + Below(11));
+    for (ByteSet& set : literal) {
+      set = Below(2) == 0 ? RangeClass() : Position();
+      while (set.count() <= kMaxAnchorBytes) set |= RangeClass();
+    }
+    const std::size_t a = Below(literal.size());
+    const std::size_t b = (a + 1 + Below(literal.size() - 1)) % literal.size();
+    for (const std::size_t i : {a, b}) literal[i] = RangeClass();
+    for (const std::size_t i : {a, b}) {
+      while (literal[i].count() <= kMaxAnchorBytes) literal[i] |= RangeClass();
+    }
     return literal;
   }
 
@@ -162,6 +198,23 @@ std::vector<Literal> Words(std::initializer_list<const char*> words, bool foldCa
   return literals;
 }
 
+// One position per class text, each of bytes and ranges ("A-Za-z_").
+Literal Classes(std::initializer_list<const char*> classes) {
+  Literal literal;
+  for (const std::string text : classes) {
+    ByteSet set;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const bool range = i + 2 < text.size() && text[i + 1] == '-';
+      const auto first = static_cast<unsigned char>(text[i]);
+      const auto last = static_cast<unsigned char>(range ? text[i + 2] : text[i]);
+      for (std::size_t b = first; b <= last; ++b) set.set(b);
+      if (range) i += 2;
+    }
+    literal.push_back(set);
+  }
+  return literal;
+}
+
 // The cases the pair filter is for take it, so the test above checks it.
 TEST(LiteralScannerTest, PairFilterTakesWordsAndFewAlternatives) {
 #ifdef __SSE2__
@@ -169,7 +222,17 @@ TEST(LiteralScannerTest, PairFilterTakesWordsAndFewAlternatives) {
   EXPECT_TRUE(PairScanner(Words({"mutex"}, true)).Usable());
   EXPECT_TRUE(PairScanner(Words({"TODO", "FIXME"})).Usable());
   EXPECT_TRUE(PairScanner(Words({"ab", "cd", "ef", "gh"})).Usable());
+  // Literals without an anchor, by two classes of a few ranges.
+  EXPECT_TRUE(PairScanner({Classes({"A-Z", "0-9", "0-9", "0-9"})}).Usable());
+  EXPECT_TRUE(PairScanner({Classes({"A-F", "a-z", "A-F"}), Classes({"0-9", "0-9"})}).Usable());
+  EXPECT_TRUE(PairScanner({Words({"TODO"})[0], Classes({"A-Z", "0-9"})}).Usable());
+  EXPECT_TRUE(PairScanner({Classes({"A-Za-z_0-9", "V-Z"})}).Usable());
 #endif
+  // Classes too common together, or of too many ranges to test.
+  EXPECT_FALSE(PairScanner({Classes({"a-z", "a-z"})}).Usable());
+  EXPECT_FALSE(PairScanner({Classes({"!0Aa~", "!0Aa~"})}).Usable());
+  EXPECT_FALSE(LiteralScanner::Covers({Classes({"a-z", "a-z"})}));
+  EXPECT_TRUE(LiteralScanner::Covers({Classes({"x", "a-z"})}));
   // No second position, or more literals than it tests at once.
   EXPECT_FALSE(PairScanner(Words({"x"})).Usable());
   EXPECT_FALSE(PairScanner(Words({"ab", "c"})).Usable());
