@@ -164,31 +164,38 @@ namespace {
 
 // One probe in vector registers. With R ranges, range r holds y when
 // y + bias[r], read as signed, is below limit[r]: the unsigned test
-// y - first <= last - first moved onto the signed compare SSE2 has.
+// y - first <= last - first moved onto the signed compare SSE2 has. With
+// none, the probe is one value, bias[0], tested for equality.
+template <std::size_t R>
 struct Lanes {
+  static constexpr std::size_t kSlots = R == 0 ? 1 : R;
   __m128i mask;
-  __m128i bias[PairScanner::kMaxRanges];
-  __m128i limit[PairScanner::kMaxRanges];
+  __m128i bias[kSlots];
+  __m128i limit[kSlots];
 };
 
-Lanes Load(const PairScanner::Probe& probe) {
-  Lanes lanes{_mm_set1_epi8(static_cast<char>(probe.mask)), {}, {}};
-  for (std::size_t r = 0; r < PairScanner::kMaxRanges; ++r) {
-    // Ranges past the probe's own repeat its first, which changes nothing.
-    const PairScanner::Range range = probe.ranges[r < probe.count ? r : 0];
-    lanes.bias[r] = _mm_set1_epi8(static_cast<char>(0x80 - range.first));
-    lanes.limit[r] = _mm_set1_epi8(static_cast<char>(-0x80 + (range.last - range.first) + 1));
+template <std::size_t R>
+Lanes<R> Load(const PairScanner::Probe& probe) {
+  Lanes<R> lanes{_mm_set1_epi8(static_cast<char>(probe.mask)), {}, {}};
+  if constexpr (R == 0) {
+    lanes.bias[0] = _mm_set1_epi8(static_cast<char>(probe.ranges[0].first));
+  } else {
+    for (std::size_t r = 0; r < R; ++r) {
+      // Ranges past the probe's own repeat its first, which changes nothing.
+      const PairScanner::Range range = probe.ranges[r < probe.count ? r : 0];
+      lanes.bias[r] = _mm_set1_epi8(static_cast<char>(0x80 - range.first));
+      lanes.limit[r] = _mm_set1_epi8(static_cast<char>(-0x80 + (range.last - range.first) + 1));
+    }
   }
   return lanes;
 }
 
-// Lanes of 0xff where the probe holds for the bytes x; with no ranges,
-// the probe is one value, tested for equality.
+// Lanes of 0xff where the probe holds for the bytes x.
 template <std::size_t R>
-__m128i Holds(__m128i x, const Lanes& lanes, __m128i value) {
+__m128i Holds(__m128i x, const Lanes<R>& lanes) {
   const __m128i y = _mm_or_si128(x, lanes.mask);
   if constexpr (R == 0) {
-    return _mm_cmpeq_epi8(y, value);
+    return _mm_cmpeq_epi8(y, lanes.bias[0]);
   } else {
     __m128i any = _mm_cmplt_epi8(_mm_add_epi8(y, lanes.bias[0]), lanes.limit[0]);
     for (std::size_t r = 1; r < R; ++r) {
@@ -205,21 +212,19 @@ __m128i Holds(__m128i x, const Lanes& lanes, __m128i value) {
 template <std::size_t N, std::size_t R>
 const char* PairScanner::FindPairs(const char* from, const char* end, const char*& rest) const {
   std::size_t offsets[2 * N];
-  Lanes lanes[2 * N];
-  __m128i values[2 * N];
+  Lanes<R> lanes[2 * N];
   for (std::size_t i = 0; i < 2 * N; ++i) {
     const Probe& probe = i % 2 == 0 ? pairs_[i / 2].a : pairs_[i / 2].b;
     offsets[i] = probe.offset;
-    lanes[i] = Load(probe);
-    values[i] = _mm_set1_epi8(static_cast<char>(probe.ranges[0].first));
+    lanes[i] = Load<R>(probe);
   }
   const auto bits = [&](const char* p) {
     __m128i any = _mm_setzero_si128();
     for (std::size_t i = 0; i < 2 * N; i += 2) {
       const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + offsets[i]));
       const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + offsets[i + 1]));
-      const __m128i hx = Holds<R>(x, lanes[i], values[i]);
-      const __m128i hy = Holds<R>(y, lanes[i + 1], values[i + 1]);
+      const __m128i hx = Holds<R>(x, lanes[i]);
+      const __m128i hy = Holds<R>(y, lanes[i + 1]);
       any = _mm_or_si128(any, _mm_and_si128(hx, hy));
     }
     return static_cast<std::uint32_t>(_mm_movemask_epi8(any));
