@@ -177,24 +177,28 @@ bool GrepParallel::Files::OpenOnWorker(Task& task) {
 template <class Outlet>
 void GrepParallel::Files::Run(Worker& worker, Task& task, Outlet& outlet) {
   // A problem has nothing to search; Finish reports it.
-  if (task.problem || !OpenOnWorker(task)) return;
+  if (task.problem) return;
+  // Only a file this worker opens counts among the workers' open files.
+  const bool opening = task.fd.get() < 0;
+  if (!OpenOnWorker(task)) return;
   if (S_ISREG(task.info.st_mode)) {
     // Closed here rather than on the calling thread, which walks and writes;
     // also when the search throws.
     struct Closer {
       Files& files;
       Task& task;
+      bool counted;
       ~Closer() {
         task.fd = engine::UniqueFd(-1);
-        files.descriptors_.Closed();
+        if (counted) files.descriptors_.Closed();
       }
-    } closer{*this, task};
+    } closer{*this, task, opening};
     worker.Search(task, outlet);
   } else {
     // A file that turned out not to be regular may be a FIFO, which might
     // never end: the calling thread searches it in its turn.
     task.searchHere = true;
-    descriptors_.Closed();
+    if (opening) descriptors_.Closed();
   }
 }
 
