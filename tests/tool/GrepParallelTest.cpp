@@ -200,10 +200,6 @@ TEST_F(GrepParallelThreads, RunningOutOfDescriptorsChangesNothing) {
   for (int round = 0; round < 10; ++round)
     for (int i = 1; i < 80; i += 5) names.push_back("f" + std::to_string(100 + i) + ".txt");
   const GrepParallelLimits limits{3, 8, 1 << 20, 0, 4};
-  // Both searches once with every descriptor free first: the undefined-
-  // behaviour sanitizer checks a virtual call's target the first time by
-  // probing memory through a pipe, which it cannot make once descriptors
-  // ran out.
   const Outcome unlimited = SearchInD1(names, nullptr);
   ASSERT_EQ(unlimited.output.find("regexp:"), std::string::npos) << unlimited.output;
   ASSERT_EQ(SearchInD1(names, &limits), unlimited);
