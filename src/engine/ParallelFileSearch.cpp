@@ -102,6 +102,9 @@ class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorS
 
  private:
   bool SearchHere(const char* path, int fd, std::uint64_t size);
+  // Opens the task's listed file into task.fd; returns the error to report
+  // (0 also for a file skipped quietly).
+  static int Open(Task& task);
   // On a worker: opens the task's file; false when there is nothing for the
   // worker to search.
   bool OpenOnWorker(Task& task);
@@ -177,12 +180,17 @@ void ParallelFileSearch::Pipeline::Run(Worker& worker, Task& task, Outlet& outle
              task.count);
 }
 
+int ParallelFileSearch::Pipeline::Open(Task& task) {
+  int error = 0;
+  task.fd = FileWalker::OpenListedFile(task.dir.get(), task.name.c_str(), task.mayBeLink, task.size, error);
+  return error;
+}
+
 bool ParallelFileSearch::Pipeline::OpenOnWorker(Task& task) {
   if (task.fd) return true;
   task.openHere = true;
   if (!descriptors_.MayOpen()) return false;
-  int error = 0;
-  task.fd = FileWalker::OpenListedFile(task.dir.get(), task.name.c_str(), task.mayBeLink, task.size, error);
+  const int error = Open(task);
   if (descriptors_.LeftHere(error, static_cast<bool>(task.fd))) return false;
   task.openHere = false;
   // A failure is reported by Finish in the file's turn; a file skipped
@@ -192,10 +200,8 @@ bool ParallelFileSearch::Pipeline::OpenOnWorker(Task& task) {
 }
 
 bool ParallelFileSearch::Pipeline::OpenAndSearchHere(Task& task) {
-  int error = 0;
-  task.fd = FileWalker::OpenListedFile(task.dir.get(), task.name.c_str(), task.mayBeLink, task.size, error);
-  if (descriptors_.WaitToRetry(error))
-    task.fd = FileWalker::OpenListedFile(task.dir.get(), task.name.c_str(), task.mayBeLink, task.size, error);
+  int error = Open(task);
+  if (descriptors_.WaitToRetry(error)) error = Open(task);
   task.walkError = error;
   if (!task.fd) return Finish(task);
   const bool going = SearchHere(task.path.c_str(), task.fd.get(), task.size);
