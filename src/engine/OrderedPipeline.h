@@ -75,7 +75,7 @@ class OrderedPipeline {
   // Delivers every task submitted; false when the client stopped.
   bool Drain();
   // Tasks submitted and not yet delivered.
-  std::size_t InFlight() const { return jobs_.size(); }
+  std::size_t InFlight() const { return jobs_.size() - retired_; }
 
  private:
   // kHeld: queued for the calling thread alone.
@@ -86,6 +86,9 @@ class OrderedPipeline {
     Task task;
     State state = State::kQueued;
     Piece ready;  // handed over, not yet taken
+    // What the run wrote after its last hand-over: left without the mutex,
+    // and read by the calling thread only once the job is marked done.
+    Piece last;
     std::exception_ptr error;
   };
 
@@ -94,6 +97,10 @@ class OrderedPipeline {
   // once more for each.
   using Ended = std::vector<Job*>;
 
+  // Takes mutex_, trying a while before sleeping on it: what it guards
+  // takes well under a microsecond, and sleeping costs two system calls and
+  // a context switch, which at one file per task cost more than the search.
+  std::unique_lock<std::mutex> Lock();
   void Stop();
   void Work();
   void Run(Worker& worker, Job& job, Piece& piece, Ended& ended);
@@ -104,7 +111,8 @@ class OrderedPipeline {
   Pumped Pump(bool wait);
   Pumped RunFront(Job& job);
   Pumped Retire(Job& job);
-  void PopFront();
+  // With mutex_ held: removes the jobs the calling thread has ended.
+  void PopRetired();
   bool Stopped() {
     stopped_ = true;
     return false;
@@ -121,6 +129,12 @@ class OrderedPipeline {
   // With mutex_ held: whether Pump(false) would do something.
   bool FrontDue() const { return !jobs_.empty() && (jobs_.front().state == State::kHeld || FrontReady()); }
 
+  // About a microsecond of pauses.
+  static constexpr unsigned kLockTries = 64;
+  // Yields of a worker that found nothing queued before it sleeps: some
+  // tens of microseconds.
+  static constexpr unsigned kClaimPolls = 64;
+
   Client& client_;
   const OrderedPipelineLimits limits_;
   const std::size_t window_;
@@ -133,12 +147,21 @@ class OrderedPipeline {
   std::condition_variable space_;     // a job's handed-over piece was taken
   unsigned idle_ = 0;                 // workers waiting for work_
   bool delivering_ = false;           // the calling thread waits for progress_
+  // The job the calling thread waits for, if it waits: a worker ending it
+  // marks its batch's ended jobs done at once instead of at its next claim.
+  std::atomic<const Job*> awaited_{nullptr};
   unsigned handing_ = 0;              // workers waiting for space_
   std::deque<Job> jobs_;              // undelivered, in order; calling thread adds and removes
   std::uint64_t first_ = 0;           // number of jobs_.front()
   std::uint64_t unclaimed_ = 0;       // number from which workers look for queued jobs
   std::atomic<bool> cancelled_{false};
+  // Jobs ever queued for the workers; written by the calling thread under
+  // mutex_, polled by a worker that found nothing to claim.
+  std::atomic<std::uint64_t> shared_{0};
   bool stopped_ = false;              // calling thread only
+  // First jobs the calling thread has ended, removed the next time it takes
+  // the mutex anyway; calling thread only.
+  std::size_t retired_ = 0;
   Piece taken_;                       // calling thread only
   std::vector<std::thread> threads_;
 };
@@ -178,11 +201,22 @@ OrderedPipeline<Client>::OrderedPipeline(Client& client, const OrderedPipelineLi
   }
 }
 
+template <class Client>
+std::unique_lock<std::mutex> OrderedPipeline<Client>::Lock() {
+  for (unsigned tries = 0; tries < kLockTries; ++tries) {
+    if (mutex_.try_lock()) return std::unique_lock(mutex_, std::adopt_lock);
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  }
+  return std::unique_lock(mutex_);
+}
+
 // Cancels what is in flight, joins the workers and drops the tasks left.
 template <class Client>
 void OrderedPipeline<Client>::Stop() {
   {
-    std::lock_guard lock(mutex_);
+    const std::unique_lock lock = Lock();
     cancelled_ = true;
   }
   work_.notify_all();
@@ -191,6 +225,7 @@ void OrderedPipeline<Client>::Stop() {
     if (thread.joinable()) thread.join();
   threads_.clear();
   jobs_.clear();
+  retired_ = 0;
 }
 
 template <class Client>
@@ -230,8 +265,20 @@ bool OrderedPipeline<Client>::NextQueued() {
 template <class Client>
 bool OrderedPipeline<Client>::Claim(std::vector<Job*>& batch, Ended& ended) {
   batch.clear();
-  std::unique_lock lock(mutex_);
+  std::unique_lock lock = Lock();
   MarkDone(ended);
+  if (!cancelled_ && !NextQueued()) {
+    // The calling thread is usually about to queue more: a worker that
+    // yields a while sees it sooner than one woken from sleep, and a
+    // sleeping worker leaves the calling thread to run the tasks itself.
+    const std::uint64_t seen = shared_.load(std::memory_order_relaxed);
+    lock.unlock();
+    for (unsigned poll = 0; poll < kClaimPolls && shared_.load(std::memory_order_relaxed) == seen &&
+                            !cancelled_.load(std::memory_order_relaxed);
+         ++poll)
+      std::this_thread::yield();
+    lock = Lock();
+  }
   ++idle_;
   work_.wait(lock, [&] { return cancelled_ || NextQueued(); });
   --idle_;
@@ -247,8 +294,10 @@ bool OrderedPipeline<Client>::Claim(std::vector<Job*>& batch, Ended& ended) {
   return true;
 }
 
-// The job's error is set here without the mutex: the calling thread reads
-// it only once the job is marked done, which is under the mutex.
+// The job's error and last piece are set here without the mutex: the
+// calling thread reads them only once the job is marked done, which is
+// under the mutex. A small file's whole output is its last piece, so
+// ending it takes no lock.
 template <class Client>
 void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece, Ended& ended) {
   try {
@@ -257,8 +306,12 @@ void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece, Ended&
   } catch (...) {
     job.error = std::current_exception();
   }
-  HandOver(job, piece, ended);
+  if (!Client::Empty(piece)) std::swap(job.last, piece);
   ended.push_back(&job);
+  if (awaited_.load(std::memory_order_relaxed) == &job) {
+    const std::unique_lock lock = Lock();
+    MarkDone(ended);
+  }
 }
 
 // Moves the worker's piece to the job once the calling thread has taken the
@@ -266,7 +319,7 @@ void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece, Ended&
 template <class Client>
 void OrderedPipeline<Client>::HandOver(Job& job, Piece& piece, Ended& ended) {
   if (Client::Empty(piece)) return;
-  std::unique_lock lock(mutex_);
+  std::unique_lock lock = Lock();
   // The calling thread may be waiting for a job this worker ended earlier
   // in its batch, and must deliver that before it can take this piece.
   MarkDone(ended);
@@ -284,7 +337,8 @@ void OrderedPipeline<Client>::HandOver(Job& job, Piece& piece, Ended& ended) {
 // job no worker has taken is run here.
 template <class Client>
 typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait) {
-  std::unique_lock lock(mutex_);
+  std::unique_lock lock = Lock();
+  PopRetired();
   if (jobs_.empty()) return Pumped::kNothing;
   Job& job = jobs_.front();
   // A held job is run as soon as it comes first; a queued one only when the
@@ -298,15 +352,18 @@ typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait
   const auto ready = [&] { return job.state == State::kDone || !Client::Empty(job.ready); };
   if (!wait && !ready()) return Pumped::kNothing;
   delivering_ = true;
+  awaited_.store(&job, std::memory_order_relaxed);
   progress_.wait(lock, ready);
+  awaited_.store(nullptr, std::memory_order_relaxed);
   delivering_ = false;
   const bool done = job.state == State::kDone;
   std::swap(taken_, job.ready);
   Client::Clear(job.ready);
   if (handing_ != 0) space_.notify_all();
   lock.unlock();
-  const bool going = Client::Empty(taken_) || client_.Deliver(job.task, taken_);
+  bool going = Client::Empty(taken_) || client_.Deliver(job.task, taken_);
   Client::Clear(taken_);
+  if (going && done && !Client::Empty(job.last)) going = client_.Deliver(job.task, job.last);
   if (!going) return Pumped::kStopped;
   return done ? Retire(job) : Pumped::kSome;
 }
@@ -314,7 +371,7 @@ typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait
 template <class Client>
 typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::RunFront(Job& job) {
   const bool going = client_.RunHere(job.task);
-  PopFront();
+  ++retired_;
   return going ? Pumped::kSome : Pumped::kStopped;
 }
 
@@ -324,28 +381,31 @@ template <class Client>
 typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Retire(Job& job) {
   const bool going = client_.Finish(job.task);
   const std::exception_ptr error = job.error;
-  PopFront();
+  ++retired_;
   if (error) std::rethrow_exception(error);
   return going ? Pumped::kSome : Pumped::kStopped;
 }
 
 template <class Client>
-void OrderedPipeline<Client>::PopFront() {
-  std::lock_guard lock(mutex_);
-  jobs_.pop_front();
-  ++first_;
+void OrderedPipeline<Client>::PopRetired() {
+  for (; retired_ != 0; --retired_) {
+    jobs_.pop_front();
+    ++first_;
+  }
   unclaimed_ = std::max(unclaimed_, first_);
 }
 
 template <class Client>
 bool OrderedPipeline<Client>::Submit(Task&& task, bool shared) {
   if (stopped_) return false;
-  while (jobs_.size() >= window_)
+  while (InFlight() >= window_)
     if (Pump(true) == Pumped::kStopped) return Stopped();
   bool due;
   {
-    std::lock_guard lock(mutex_);
+    const std::unique_lock lock = Lock();
+    PopRetired();
     jobs_.emplace_back(std::move(task)).state = shared ? State::kQueued : State::kHeld;
+    if (shared) shared_.store(shared_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     if (shared && idle_ != 0 && first_ + jobs_.size() - unclaimed_ >= limits_.wakeBatch) work_.notify_one();
     due = FrontDue();
   }
@@ -363,10 +423,11 @@ bool OrderedPipeline<Client>::Drain() {
   if (stopped_) return false;
   {
     // The tasks left waiting for a batch go to the idle workers now.
-    std::lock_guard lock(mutex_);
+    const std::unique_lock lock = Lock();
+    PopRetired();
     if (idle_ != 0 && NextQueued()) work_.notify_all();
   }
-  while (!jobs_.empty())
+  while (InFlight() != 0)
     if (Pump(true) == Pumped::kStopped) return Stopped();
   return true;
 }
