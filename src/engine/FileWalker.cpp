@@ -121,6 +121,13 @@ bool DescriptorsAbound(std::size_t inFlight) {
   return limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= kHeadroom * (inFlight + FileWalker::kHeldDirectories);
 }
 
+WorkerWindow ChooseWorkerWindow(unsigned workers, std::size_t filesPerWorker) {
+  const auto abound = [workers](std::size_t perWorker) { return DescriptorsAbound(workers * (perWorker + 1)); };
+  while (filesPerWorker > kLeastFilesPerWorker && !abound(filesPerWorker))
+    filesPerWorker = std::max(kLeastFilesPerWorker, filesPerWorker / 2);
+  return {filesPerWorker, abound(filesPerWorker)};
+}
+
 FileWalker::FileWalker() = default;
 FileWalker::~FileWalker() = default;
 

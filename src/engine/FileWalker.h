@@ -51,6 +51,19 @@ class FileVisitor {
 // walk opening each file in its turn would have opened.
 bool DescriptorsAbound(std::size_t inFlight);
 
+// Files in flight per worker, and whether the workers open them.
+struct WorkerWindow {
+  std::size_t filesPerWorker;
+  bool opensFiles;
+};
+// A window of `filesPerWorker`, halved while it is above
+// kLeastFilesPerWorker and descriptors do not abound for it: a larger
+// window rides out a worker that the system leaves waiting, but it may hold
+// a directory's descriptor per file. Workers open files where descriptors
+// abound for the window chosen.
+inline constexpr std::size_t kLeastFilesPerWorker = 16;
+WorkerWindow ChooseWorkerWindow(unsigned workers, std::size_t filesPerWorker);
+
 // Told of each file or directory that the walk could not open or list, with
 // the errno value; the walk goes on after the call. Entries that vanished
 // meanwhile (ENOENT, ENOTDIR) or that turned into something the walk skips

@@ -156,9 +156,10 @@ class ParallelFileSearch::Pipeline::WorkerSink final : public MatchSink {
 ParallelFileSearch::Pipeline::Pipeline(const Setup& setup) : setup_(setup) {
   setup_.own.Prepare(setup_.expression);
   prefiltered_ = setup_.own.Prefiltered(setup_.flags);
-  opensFiles_ = DescriptorsAbound(setup_.workers * (setup_.limits.filesPerWorker + 1));
+  const WorkerWindow window = ChooseWorkerWindow(setup_.workers, setup_.limits.filesPerWorker);
+  opensFiles_ = window.opensFiles;
   pipeline_ = std::make_unique<OrderedPipeline<Pipeline>>(
-      *this, OrderedPipelineLimits{setup_.workers, setup_.limits.filesPerWorker, setup_.limits.claimBatch,
+      *this, OrderedPipelineLimits{setup_.workers, window.filesPerWorker, setup_.limits.claimBatch,
                                         setup_.limits.claimBatch});
 }
 

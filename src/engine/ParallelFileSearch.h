@@ -33,8 +33,10 @@ struct ParallelSearchLimits {
   std::size_t chunkSize = ChunkReader::kDefaultChunkSize;
   std::size_t lineLimit = ChunkReader::kDefaultLineLimit;
   std::size_t findWindow = FileSearch::kDefaultFindWindow;
-  std::size_t filesPerWorker = 16;  // files in flight per worker
-  std::size_t pieceBytes = std::size_t{1} << 20;
+  // Files in flight per worker, fewer where descriptors are short
+  // (ChooseWorkerWindow).
+  std::size_t filesPerWorker = 64;
+  std::size_t pieceBytes = std::size_t{256} << 10;
   // A file the literal prefilter passes over is handed to a worker only
   // from this size on: a smaller one is searched in less time than the
   // hand-off takes, so the calling thread searches it in its turn.

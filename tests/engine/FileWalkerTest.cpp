@@ -352,5 +352,35 @@ TEST_F(FileWalkerTest, UnreadableFilesAndDirectoriesAreReported) {
   EXPECT_EQ(errors.errors, (Errors{{r + "a.txt", EACCES}, {r + "closed", EACCES}}));
 }
 
+// The window shrinks by halves to the least one while descriptors do not
+// abound for it, and workers open files only where they abound for the
+// window chosen; a window asked below the least one is kept.
+TEST(WorkerWindowTest, ShrinksWhereDescriptorsAreShort) {
+  struct Case {
+    rlim_t limit;
+    unsigned workers;
+    std::size_t wanted;
+    WorkerWindow chosen;
+  };
+  const Case cases[] = {
+      {1024, 2, 64, {64, true}},    // 4 × (2 × 65 + held) fits
+      {1024, 8, 64, {16, true}},    // 32 and 64 do not
+      {1024, 32, 64, {16, false}},  // not even the least one
+      {1024, 2, 4, {4, true}},
+      {40, 2, 4, {4, false}},
+  };
+  rlimit hard{};
+  ::getrlimit(RLIMIT_NOFILE, &hard);
+  if (hard.rlim_max < 1024) GTEST_SKIP() << "the hard limit on descriptors is below 1024";
+  for (const Case& c : cases) {
+    const DescriptorLimit limit(c.limit);
+    const WorkerWindow chosen = ChooseWorkerWindow(c.workers, c.wanted);
+    EXPECT_EQ(chosen.filesPerWorker, c.chosen.filesPerWorker)
+        << c.workers << " workers wanting " << c.wanted << " under " << c.limit;
+    EXPECT_EQ(chosen.opensFiles, c.chosen.opensFiles)
+        << c.workers << " workers wanting " << c.wanted << " under " << c.limit;
+  }
+}
+
 }  // namespace
 }  // namespace RegexComponent::engine

@@ -237,12 +237,12 @@ class GrepParallel::Pipeline final : public engine::OrderedPipeline<Files> {
 
 GrepParallel::GrepParallel(const GrepSettings& s, const engine::LineMatcher& matcher, const GrepColors* colors,
                            GrepSink& sink, GrepWriter& out, const GrepParallelLimits& limits)
-    : files_(std::make_unique<Files>(s, matcher, colors, sink, out, limits.pieceBytes)),
+    : window_(engine::ChooseWorkerWindow(limits.workers, limits.filesPerWorker)),
+      files_(std::make_unique<Files>(s, matcher, colors, sink, out, limits.pieceBytes)),
       pipeline_(std::make_unique<Pipeline>(
-          *files_, engine::OrderedPipelineLimits{limits.workers, limits.filesPerWorker, limits.claimBatch, limits.claimBatch})),
+          *files_, engine::OrderedPipelineLimits{limits.workers, window_.filesPerWorker, limits.claimBatch, limits.claimBatch})),
       s_(s),
-      sharedFrom_(matcher.Candidates() ? limits.sharedFrom : 0),
-      opensFiles_(engine::DescriptorsAbound(limits.workers * (limits.filesPerWorker + 1))) {
+      sharedFrom_(matcher.Candidates() ? limits.sharedFrom : 0) {
   stdinIsFile_ = ::fstat(STDIN_FILENO, &stdin_) == 0;
 }
 
@@ -262,7 +262,7 @@ bool GrepParallel::Search(engine::UniqueFd& fd, const struct stat& info, const s
 }
 
 bool GrepParallel::Search(GrepFileRef&& file) {
-  if (!opensFiles_) return OpenAndSearch(s_, *this, file);
+  if (!window_.opensFiles) return OpenAndSearch(s_, *this, file);
   Files::Task task;
   task.file = std::move(file);
   return pipeline_->Submit(std::move(task));

@@ -15,16 +15,19 @@
 #include "GrepSearch.h"
 #include "GrepWalk.h"
 #include "GrepWriter.h"
+#include "engine/FileWalker.h"
 #include "engine/LineMatcher.h"
 
 namespace RegexComponent::tool {
 
 struct GrepParallelLimits {
   unsigned workers = 2;            // threads besides the calling one
-  std::size_t filesPerWorker = 32;  // files in flight per worker
+  // Files in flight per worker, fewer where descriptors are short
+  // (engine::ChooseWorkerWindow).
+  std::size_t filesPerWorker = 64;
   // A file's output held in memory before the worker waits for it to be
   // written.
-  std::size_t pieceBytes = std::size_t{1} << 20;
+  std::size_t pieceBytes = std::size_t{256} << 10;
   // A file whose lines the candidate scan passes over is handed to a worker
   // only from this size on: a smaller one is searched in less time than the
   // hand-off takes, so the calling thread searches it in its turn.
@@ -57,13 +60,13 @@ class GrepParallel final : public GrepFileHandler {
 
   class Files;
   class Pipeline;
+  const engine::WorkerWindow window_;
   std::unique_ptr<Files> files_;
   std::unique_ptr<Pipeline> pipeline_;  // goes first: its workers use files_
   struct stat stdin_ {};
   bool stdinIsFile_ = false;
   const GrepSettings& s_;
   std::size_t sharedFrom_;  // 0 when every file goes to the workers
-  bool opensFiles_;
 };
 
 // The walk over the settings' files with their output written to `out`
