@@ -62,6 +62,8 @@ struct WorkerWindow {
 // a directory's descriptor per file. Workers open files where descriptors
 // abound for the window chosen.
 inline constexpr std::size_t kLeastFilesPerWorker = 16;
+// The window asked for by default.
+inline constexpr std::size_t kDefaultFilesPerWorker = 64;
 WorkerWindow ChooseWorkerWindow(unsigned workers, std::size_t filesPerWorker);
 
 // Told of each file or directory that the walk could not open or list, with

@@ -41,6 +41,10 @@
 
 namespace RegexComponent::engine {
 
+// What a client's run holds of its output before it hands it over, by
+// default: what a window of tasks may hold stays a few tens of MiB.
+inline constexpr std::size_t kDefaultPieceBytes = std::size_t{256} << 10;
+
 struct OrderedPipelineLimits {
   unsigned workers = 1;              // threads besides the calling one
   std::size_t tasksPerWorker = 4;    // tasks in flight per worker
@@ -119,8 +123,10 @@ class OrderedPipeline {
   }
   // With mutex_ held: `job` has something new for the calling thread.
   void SignalProgress(const Job& job) {
-    if (delivering_ && &job == &jobs_.front()) progress_.notify_one();
+    if (Delivering() && &job == &jobs_.front()) progress_.notify_one();
   }
+  // With mutex_ held: whether the calling thread waits for progress_.
+  bool Delivering() const { return awaited_.load(std::memory_order_relaxed) != nullptr; }
   // With mutex_ held: whether the first job has something to deliver.
   bool FrontReady() const {
     const Job& job = jobs_.front();
@@ -146,9 +152,9 @@ class OrderedPipeline {
   std::condition_variable progress_;  // the head job has something to deliver
   std::condition_variable space_;     // a job's handed-over piece was taken
   unsigned idle_ = 0;                 // workers waiting for work_
-  bool delivering_ = false;           // the calling thread waits for progress_
-  // The job the calling thread waits for, if it waits: a worker ending it
-  // marks its batch's ended jobs done at once instead of at its next claim.
+  // The job the calling thread waits for on progress_, if it waits: a
+  // worker ending it marks its batch's ended jobs done at once instead of
+  // at its next claim.
   std::atomic<const Job*> awaited_{nullptr};
   unsigned handing_ = 0;              // workers waiting for space_
   std::deque<Job> jobs_;              // undelivered, in order; calling thread adds and removes
@@ -250,7 +256,7 @@ void OrderedPipeline<Client>::MarkDone(Ended& ended) {
   if (ended.empty()) return;
   for (Job* job : ended) job->state = State::kDone;
   ended.clear();
-  if (delivering_ && FrontReady()) progress_.notify_one();
+  if (Delivering() && FrontReady()) progress_.notify_one();
 }
 
 // With mutex_ held: whether a queued job waits, unclaimed_ moved up to it.
@@ -351,11 +357,9 @@ typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait
   if (job.state == State::kQueued) return Pumped::kNothing;
   const auto ready = [&] { return job.state == State::kDone || !Client::Empty(job.ready); };
   if (!wait && !ready()) return Pumped::kNothing;
-  delivering_ = true;
   awaited_.store(&job, std::memory_order_relaxed);
   progress_.wait(lock, ready);
   awaited_.store(nullptr, std::memory_order_relaxed);
-  delivering_ = false;
   const bool done = job.state == State::kDone;
   std::swap(taken_, job.ready);
   Client::Clear(job.ready);

@@ -14,6 +14,7 @@
 #include "engine/FileSearch.h"
 #include "engine/FileSpec.h"
 #include "engine/FileWalker.h"
+#include "engine/OrderedPipeline.h"
 
 namespace RegexComponent::engine {
 
@@ -35,8 +36,8 @@ struct ParallelSearchLimits {
   std::size_t findWindow = FileSearch::kDefaultFindWindow;
   // Files in flight per worker, fewer where descriptors are short
   // (ChooseWorkerWindow).
-  std::size_t filesPerWorker = 64;
-  std::size_t pieceBytes = std::size_t{256} << 10;
+  std::size_t filesPerWorker = kDefaultFilesPerWorker;
+  std::size_t pieceBytes = kDefaultPieceBytes;
   // A file the literal prefilter passes over is handed to a worker only
   // from this size on: a smaller one is searched in less time than the
   // hand-off takes, so the calling thread searches it in its turn.

@@ -16,6 +16,7 @@
 #include "GrepWalk.h"
 #include "GrepWriter.h"
 #include "engine/FileWalker.h"
+#include "engine/OrderedPipeline.h"
 #include "engine/LineMatcher.h"
 
 namespace RegexComponent::tool {
@@ -24,10 +25,10 @@ struct GrepParallelLimits {
   unsigned workers = 2;            // threads besides the calling one
   // Files in flight per worker, fewer where descriptors are short
   // (engine::ChooseWorkerWindow).
-  std::size_t filesPerWorker = 64;
+  std::size_t filesPerWorker = engine::kDefaultFilesPerWorker;
   // A file's output held in memory before the worker waits for it to be
   // written.
-  std::size_t pieceBytes = std::size_t{256} << 10;
+  std::size_t pieceBytes = engine::kDefaultPieceBytes;
   // A file whose lines the candidate scan passes over is handed to a worker
   // only from this size on: a smaller one is searched in less time than the
   // hand-off takes, so the calling thread searches it in its turn.
