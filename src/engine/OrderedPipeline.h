@@ -8,7 +8,8 @@
 //
 // A client C provides:
 //   C::Task    what the calling thread submits (movable); a task's results
-//              may be stored in it by Run and read back by Finish
+//              may be stored in it by Run and read back by Finish; it is
+//              destroyed on the calling thread once delivered
 //   C::Piece   a run's output handed over (default-constructible, swappable)
 //   C::Worker  per-thread state, constructed as Worker(C&) on its thread
 //   static bool Empty(const Piece&);  static void Clear(Piece&);
@@ -32,9 +33,9 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -79,16 +80,19 @@ class OrderedPipeline {
   // Delivers every task submitted; false when the client stopped.
   bool Drain();
   // Tasks submitted and not yet delivered.
-  std::size_t InFlight() const { return jobs_.size() - retired_; }
+  std::size_t InFlight() const { return static_cast<std::size_t>(end_ - first_); }
 
  private:
   // kHeld: queued for the calling thread alone.
   enum class State { kQueued, kHeld, kRunning, kDone };
   enum class Pumped { kNothing, kSome, kStopped };
+  // A slot of the ring: its task is set by Submit and reset once delivered,
+  // both on the calling thread, so no task is made or destroyed under the
+  // mutex. A slot delivered keeps its last state until it is reused: a
+  // worker looking for queued jobs may read it meanwhile.
   struct Job {
-    explicit Job(Task&& t) : task(std::move(t)) {}
-    Task task;
-    State state = State::kQueued;
+    std::optional<Task> task;
+    State state = State::kDone;
     Piece ready;  // handed over, not yet taken
     // What the run wrote after its last hand-over: left without the mutex,
     // and read by the calling thread only once the job is marked done.
@@ -110,30 +114,29 @@ class OrderedPipeline {
   void Run(Worker& worker, Job& job, Piece& piece, Ended& ended);
   void HandOver(Job& job, Piece& piece, Ended& ended);
   bool Claim(std::vector<Job*>& batch, Ended& ended);
-  void MarkDone(Ended& ended);
+  // With mutex_ held; true when the calling thread is to be woken, which
+  // the caller does once it has let the mutex go.
+  bool MarkDone(Ended& ended);
   bool NextQueued();
   Pumped Pump(bool wait);
   Pumped RunFront(Job& job);
   Pumped Retire(Job& job);
-  // With mutex_ held: removes the jobs the calling thread has ended.
-  void PopRetired();
+  // On the calling thread: empties the first job's slot for reuse.
+  void Recycle(Job& job);
   bool Stopped() {
     stopped_ = true;
     return false;
   }
-  // With mutex_ held: `job` has something new for the calling thread.
-  void SignalProgress(const Job& job) {
-    if (Delivering() && &job == &jobs_.front()) progress_.notify_one();
-  }
-  // With mutex_ held: whether the calling thread waits for progress_.
-  bool Delivering() const { return awaited_.load(std::memory_order_relaxed) != nullptr; }
-  // With mutex_ held: whether the first job has something to deliver.
-  bool FrontReady() const {
-    const Job& job = jobs_.front();
-    return job.state == State::kDone || !Client::Empty(job.ready);
-  }
+  Job& Slot(std::uint64_t number) { return ring_[number % ring_.size()]; }
+  static bool Ready(const Job& job) { return job.state == State::kDone || !Client::Empty(job.ready); }
+  // With mutex_ held: whether the calling thread waits for `job`.
+  bool Awaited(const Job& job) const { return awaited_.load(std::memory_order_relaxed) == &job; }
   // With mutex_ held: whether Pump(false) would do something.
-  bool FrontDue() const { return !jobs_.empty() && (jobs_.front().state == State::kHeld || FrontReady()); }
+  bool FrontDue() {
+    if (first_ == end_) return false;
+    const Job& job = Slot(first_);
+    return job.state == State::kHeld || Ready(job);
+  }
 
   // About a microsecond of pauses.
   static constexpr unsigned kLockTries = 64;
@@ -154,20 +157,20 @@ class OrderedPipeline {
   unsigned idle_ = 0;                 // workers waiting for work_
   // The job the calling thread waits for on progress_, if it waits: a
   // worker ending it marks its batch's ended jobs done at once instead of
-  // at its next claim.
+  // at its next claim. Always the first job.
   std::atomic<const Job*> awaited_{nullptr};
   unsigned handing_ = 0;              // workers waiting for space_
-  std::deque<Job> jobs_;              // undelivered, in order; calling thread adds and removes
-  std::uint64_t first_ = 0;           // number of jobs_.front()
+  // Job number n lives in ring_[n % ring_.size()]; one slot per task the
+  // window lets be in flight, so a slot is reused only once delivered.
+  std::vector<Job> ring_;
+  std::uint64_t first_ = 0;           // first job not delivered; calling thread only
+  std::uint64_t end_ = 0;             // past the last job submitted; written under mutex_ by the calling thread
   std::uint64_t unclaimed_ = 0;       // number from which workers look for queued jobs
   std::atomic<bool> cancelled_{false};
   // Jobs ever queued for the workers; written by the calling thread under
   // mutex_, polled by a worker that found nothing to claim.
   std::atomic<std::uint64_t> shared_{0};
   bool stopped_ = false;              // calling thread only
-  // First jobs the calling thread has ended, removed the next time it takes
-  // the mutex anyway; calling thread only.
-  std::size_t retired_ = 0;
   Piece taken_;                       // calling thread only
   std::vector<std::thread> threads_;
 };
@@ -197,7 +200,7 @@ class OrderedPipeline<Client>::Outlet {
 template <class Client>
 OrderedPipeline<Client>::OrderedPipeline(Client& client, const OrderedPipelineLimits& limits)
     : client_(client), limits_(limits), window_(std::max<std::size_t>(1, limits.tasksPerWorker) * limits.workers),
-      claimBatch_(std::max<std::size_t>(1, limits.claimBatch)) {
+      claimBatch_(std::max<std::size_t>(1, limits.claimBatch)), ring_(window_) {
   threads_.reserve(limits_.workers);
   try {
     for (unsigned i = 0; i < limits_.workers; ++i) threads_.emplace_back([this] { Work(); });
@@ -230,8 +233,7 @@ void OrderedPipeline<Client>::Stop() {
   for (std::thread& thread : threads_)
     if (thread.joinable()) thread.join();
   threads_.clear();
-  jobs_.clear();
-  retired_ = 0;
+  for (; first_ != end_; ++first_) Slot(first_).task.reset();
 }
 
 template <class Client>
@@ -248,22 +250,25 @@ void OrderedPipeline<Client>::Work() {
   }
 }
 
-// With mutex_ held: marks the jobs that ended done, and wakes the calling
-// thread if it waits for one of them. The ends of a batch's jobs are kept
-// from a waiting calling thread until then.
+// With mutex_ held: marks the jobs that ended done; true when the calling
+// thread waits for one of them. The ends of a batch's jobs are kept from a
+// waiting calling thread until then.
 template <class Client>
-void OrderedPipeline<Client>::MarkDone(Ended& ended) {
-  if (ended.empty()) return;
-  for (Job* job : ended) job->state = State::kDone;
+bool OrderedPipeline<Client>::MarkDone(Ended& ended) {
+  bool awaited = false;
+  for (Job* job : ended) {
+    job->state = State::kDone;
+    awaited = awaited || Awaited(*job);
+  }
   ended.clear();
-  if (Delivering() && FrontReady()) progress_.notify_one();
+  return awaited;
 }
 
 // With mutex_ held: whether a queued job waits, unclaimed_ moved up to it.
 template <class Client>
 bool OrderedPipeline<Client>::NextQueued() {
-  while (unclaimed_ < first_ + jobs_.size() && jobs_[unclaimed_ - first_].state != State::kQueued) ++unclaimed_;
-  return unclaimed_ < first_ + jobs_.size();
+  while (unclaimed_ < end_ && Slot(unclaimed_).state != State::kQueued) ++unclaimed_;
+  return unclaimed_ < end_;
 }
 
 // The next queued jobs in order, marked running, at most claimBatch and a
@@ -272,7 +277,13 @@ template <class Client>
 bool OrderedPipeline<Client>::Claim(std::vector<Job*>& batch, Ended& ended) {
   batch.clear();
   std::unique_lock lock = Lock();
-  MarkDone(ended);
+  if (MarkDone(ended)) {
+    // Woken with the mutex let go, so that the calling thread does not wake
+    // only to wait for it.
+    lock.unlock();
+    progress_.notify_one();
+    lock = Lock();
+  }
   if (!cancelled_ && !NextQueued()) {
     // The calling thread is usually about to queue more: a worker that
     // yields a while sees it sooner than one woken from sleep, and a
@@ -290,10 +301,10 @@ bool OrderedPipeline<Client>::Claim(std::vector<Job*>& batch, Ended& ended) {
   --idle_;
   if (cancelled_) return false;
   // Taking all that waits would leave the other workers nothing.
-  const std::size_t waiting = first_ + jobs_.size() - unclaimed_;
+  const std::size_t waiting = static_cast<std::size_t>(end_ - unclaimed_);
   const std::size_t share = std::clamp<std::size_t>(waiting / limits_.workers, 1, claimBatch_);
   while (batch.size() < share && NextQueued()) {
-    Job& job = jobs_[unclaimed_++ - first_];
+    Job& job = Slot(unclaimed_++);
     job.state = State::kRunning;
     batch.push_back(&job);
   }
@@ -308,15 +319,19 @@ template <class Client>
 void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece, Ended& ended) {
   try {
     Outlet outlet(*this, job, piece, ended);
-    client_.Run(worker, job.task, outlet);
+    client_.Run(worker, *job.task, outlet);
   } catch (...) {
     job.error = std::current_exception();
   }
   if (!Client::Empty(piece)) std::swap(job.last, piece);
   ended.push_back(&job);
   if (awaited_.load(std::memory_order_relaxed) == &job) {
-    const std::unique_lock lock = Lock();
-    MarkDone(ended);
+    bool wake;
+    {
+      const std::unique_lock lock = Lock();
+      wake = MarkDone(ended);
+    }
+    if (wake) progress_.notify_one();
   }
 }
 
@@ -328,25 +343,28 @@ void OrderedPipeline<Client>::HandOver(Job& job, Piece& piece, Ended& ended) {
   std::unique_lock lock = Lock();
   // The calling thread may be waiting for a job this worker ended earlier
   // in its batch, and must deliver that before it can take this piece.
-  MarkDone(ended);
+  bool wake = MarkDone(ended);
   if (!cancelled_ && !Client::Empty(job.ready)) {
+    if (wake) progress_.notify_one();
+    wake = false;
     ++handing_;
     space_.wait(lock, [&] { return cancelled_ || Client::Empty(job.ready); });
     --handing_;
   }
   if (!cancelled_) std::swap(job.ready, piece);
   Client::Clear(piece);
-  SignalProgress(job);
+  wake = wake || Awaited(job);
+  lock.unlock();
+  if (wake) progress_.notify_one();
 }
 
 // Delivers what the first job has ready, waiting for it with `wait`; a first
 // job no worker has taken is run here.
 template <class Client>
 typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait) {
+  if (first_ == end_) return Pumped::kNothing;
+  Job& job = Slot(first_);
   std::unique_lock lock = Lock();
-  PopRetired();
-  if (jobs_.empty()) return Pumped::kNothing;
-  Job& job = jobs_.front();
   // A held job is run as soon as it comes first; a queued one only when the
   // calling thread would otherwise wait for a worker to take it.
   if (job.state == State::kHeld || (job.state == State::kQueued && wait)) {
@@ -355,7 +373,7 @@ typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait
     return RunFront(job);
   }
   if (job.state == State::kQueued) return Pumped::kNothing;
-  const auto ready = [&] { return job.state == State::kDone || !Client::Empty(job.ready); };
+  const auto ready = [&] { return Ready(job); };
   if (!wait && !ready()) return Pumped::kNothing;
   awaited_.store(&job, std::memory_order_relaxed);
   progress_.wait(lock, ready);
@@ -365,17 +383,17 @@ typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait
   Client::Clear(job.ready);
   if (handing_ != 0) space_.notify_all();
   lock.unlock();
-  bool going = Client::Empty(taken_) || client_.Deliver(job.task, taken_);
+  bool going = Client::Empty(taken_) || client_.Deliver(*job.task, taken_);
   Client::Clear(taken_);
-  if (going && done && !Client::Empty(job.last)) going = client_.Deliver(job.task, job.last);
+  if (going && done && !Client::Empty(job.last)) going = client_.Deliver(*job.task, job.last);
   if (!going) return Pumped::kStopped;
   return done ? Retire(job) : Pumped::kSome;
 }
 
 template <class Client>
 typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::RunFront(Job& job) {
-  const bool going = client_.RunHere(job.task);
-  ++retired_;
+  const bool going = client_.RunHere(*job.task);
+  Recycle(job);
   return going ? Pumped::kSome : Pumped::kStopped;
 }
 
@@ -383,20 +401,22 @@ typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::RunFront(Job& 
 // exception its run met.
 template <class Client>
 typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Retire(Job& job) {
-  const bool going = client_.Finish(job.task);
-  const std::exception_ptr error = job.error;
-  ++retired_;
+  const bool going = client_.Finish(*job.task);
+  const std::exception_ptr error = std::move(job.error);
+  Recycle(job);
   if (error) std::rethrow_exception(error);
   return going ? Pumped::kSome : Pumped::kStopped;
 }
 
+// No worker touches a delivered job, and its slot is not yet reused: it is
+// emptied without the mutex. Its pieces keep their storage for the next.
 template <class Client>
-void OrderedPipeline<Client>::PopRetired() {
-  for (; retired_ != 0; --retired_) {
-    jobs_.pop_front();
-    ++first_;
-  }
-  unclaimed_ = std::max(unclaimed_, first_);
+void OrderedPipeline<Client>::Recycle(Job& job) {
+  job.task.reset();
+  Client::Clear(job.ready);
+  Client::Clear(job.last);
+  job.error = nullptr;
+  ++first_;
 }
 
 template <class Client>
@@ -404,15 +424,26 @@ bool OrderedPipeline<Client>::Submit(Task&& task, bool shared) {
   if (stopped_) return false;
   while (InFlight() >= window_)
     if (Pump(true) == Pumped::kStopped) return Stopped();
+  // The slot's last job was delivered, and a worker reads no more than the
+  // state of a slot it has not claimed: the task is placed without the
+  // mutex, and published with the state under it.
+  Job& job = Slot(end_);
+  job.task.emplace(std::move(task));
   bool due;
+  bool wake = false;
   {
     const std::unique_lock lock = Lock();
-    PopRetired();
-    jobs_.emplace_back(std::move(task)).state = shared ? State::kQueued : State::kHeld;
-    if (shared) shared_.store(shared_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-    if (shared && idle_ != 0 && first_ + jobs_.size() - unclaimed_ >= limits_.wakeBatch) work_.notify_one();
+    // Jobs before first_ are delivered; their slots may be reused.
+    unclaimed_ = std::max(unclaimed_, first_);
+    job.state = shared ? State::kQueued : State::kHeld;
+    ++end_;
+    if (shared) {
+      shared_.store(shared_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+      wake = idle_ != 0 && end_ - unclaimed_ >= limits_.wakeBatch;
+    }
     due = FrontDue();
   }
+  if (wake) work_.notify_one();
   // What is ready is delivered now, the job just queued included when it is
   // the first and held.
   if (due) {
@@ -428,7 +459,7 @@ bool OrderedPipeline<Client>::Drain() {
   {
     // The tasks left waiting for a batch go to the idle workers now.
     const std::unique_lock lock = Lock();
-    PopRetired();
+    unclaimed_ = std::max(unclaimed_, first_);
     if (idle_ != 0 && NextQueued()) work_.notify_all();
   }
   while (InFlight() != 0)
