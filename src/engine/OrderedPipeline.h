@@ -15,7 +15,13 @@
 //   static bool Empty(const Piece&);  static void Clear(Piece&);
 //   void Run(Worker&, Task&, Outlet&)   on a worker: does the task, writing
 //              into outlet.piece and calling outlet.HandOver() whenever the
-//              piece has grown large; stops early once it returns false
+//              piece has grown large; stops early once it returns false.
+//              Also on the calling thread while it would otherwise wait for
+//              a worker, with a Worker of its own: that run's output is held
+//              until the task's turn, so a run given a task whose input is
+//              more than outlet.MayHold allows calls outlet.Decline() before
+//              any output and returns; the task stays queued for the
+//              workers, as the run left it
 //   bool RunHere(Task&)     on the calling thread, when the task's turn has
 //              come and no worker took it: does it and delivers directly
 //   bool Deliver(Task&, Piece&)  on the calling thread, in order
@@ -45,6 +51,9 @@ namespace RegexComponent::engine {
 // What a client's run holds of its output before it hands it over, by
 // default: what a window of tasks may hold stays a few tens of MiB.
 inline constexpr std::size_t kDefaultPieceBytes = std::size_t{256} << 10;
+// The largest input the calling thread takes on while it waits for a
+// worker, by default: what it holds for the task's turn stays small.
+inline constexpr std::uint64_t kDefaultHelpInputBytes = std::uint64_t{64} << 10;
 
 struct OrderedPipelineLimits {
   unsigned workers = 1;              // threads besides the calling one
@@ -56,6 +65,9 @@ struct OrderedPipelineLimits {
   // it wakes a calling thread waiting for them: a wake per task would cost
   // more system calls than small tasks do.
   std::size_t claimBatch = 1;
+  // Input of a task the calling thread runs while it waits, whose output it
+  // holds until the task's turn; 0 when it only waits.
+  std::uint64_t helpInputBytes = kDefaultHelpInputBytes;
 };
 
 template <class Client>
@@ -97,6 +109,10 @@ class OrderedPipeline {
     // What the run wrote after its last hand-over: left without the mutex,
     // and read by the calling thread only once the job is marked done.
     Piece last;
+    // What a run on the calling thread handed over, in order; calling
+    // thread only.
+    std::vector<Piece> held;
+    bool declined = false;  // by a run on the calling thread; calling thread only
     std::exception_ptr error;
   };
 
@@ -120,6 +136,10 @@ class OrderedPipeline {
   bool NextQueued();
   Pumped Pump(bool wait);
   Pumped RunFront(Job& job);
+  // On the calling thread, with mutex_ held, instead of waiting for the
+  // first job: runs the next queued job it has not declined as a worker
+  // would, its output held in the job. False when there is none.
+  bool Help(std::unique_lock<std::mutex>& lock);
   Pumped Retire(Job& job);
   // On the calling thread: empties the first job's slot for reuse.
   void Recycle(Job& job);
@@ -172,6 +192,8 @@ class OrderedPipeline {
   std::atomic<std::uint64_t> shared_{0};
   bool stopped_ = false;              // calling thread only
   Piece taken_;                       // calling thread only
+  std::optional<Worker> own_;         // the calling thread's, made when it first helps
+  Piece helping_;                     // calling thread only
   std::vector<std::thread> threads_;
 };
 
@@ -179,22 +201,37 @@ class OrderedPipeline {
 template <class Client>
 class OrderedPipeline<Client>::Outlet {
  public:
-  Outlet(OrderedPipeline& pipeline, Job& job, Piece& p, Ended& ended)
+  // `ended` is null on the calling thread.
+  Outlet(OrderedPipeline& pipeline, Job& job, Piece& p, Ended* ended)
       : piece(p), pipeline_(pipeline), job_(job), ended_(ended) {}
 
   Piece& piece;
   // Hands the piece over once the previous one was taken, leaving it empty;
   // false when the pipeline was cancelled and the run should end.
   bool HandOver() {
-    pipeline_.HandOver(job_, piece, ended_);
+    if (ended_) {
+      pipeline_.HandOver(job_, piece, *ended_);
+    } else if (!Client::Empty(piece)) {
+      std::swap(job_.held.emplace_back(), piece);
+    }
     return !Cancelled();
   }
   bool Cancelled() const { return pipeline_.cancelled_.load(std::memory_order_relaxed); }
+  // Whether this run may take on a task of `inputBytes`: on the calling
+  // thread, whose output waits in memory for the task's turn, only a small
+  // one.
+  bool MayHold(std::uint64_t inputBytes) const {
+    return ended_ || inputBytes <= pipeline_.limits_.helpInputBytes;
+  }
+  // On the calling thread, before any output: leaves the task to a worker.
+  void Decline() { declined_ = true; }
+  bool Declined() const { return declined_; }
 
  private:
   OrderedPipeline& pipeline_;
   Job& job_;
-  Ended& ended_;
+  Ended* ended_;
+  bool declined_ = false;
 };
 
 template <class Client>
@@ -318,7 +355,7 @@ bool OrderedPipeline<Client>::Claim(std::vector<Job*>& batch, Ended& ended) {
 template <class Client>
 void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece, Ended& ended) {
   try {
-    Outlet outlet(*this, job, piece, ended);
+    Outlet outlet(*this, job, piece, &ended);
     client_.Run(worker, *job.task, outlet);
   } catch (...) {
     job.error = std::current_exception();
@@ -375,6 +412,7 @@ typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait
   if (job.state == State::kQueued) return Pumped::kNothing;
   const auto ready = [&] { return Ready(job); };
   if (!wait && !ready()) return Pumped::kNothing;
+  if (!ready() && Help(lock)) return Pumped::kSome;
   awaited_.store(&job, std::memory_order_relaxed);
   progress_.wait(lock, ready);
   awaited_.store(nullptr, std::memory_order_relaxed);
@@ -385,9 +423,52 @@ typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait
   lock.unlock();
   bool going = Client::Empty(taken_) || client_.Deliver(*job.task, taken_);
   Client::Clear(taken_);
-  if (going && done && !Client::Empty(job.last)) going = client_.Deliver(*job.task, job.last);
+  if (done) {
+    for (auto held = job.held.begin(); going && held != job.held.end(); ++held)
+      going = client_.Deliver(*job.task, *held);
+    if (going && !Client::Empty(job.last)) going = client_.Deliver(*job.task, job.last);
+  }
   if (!going) return Pumped::kStopped;
   return done ? Retire(job) : Pumped::kSome;
+}
+
+template <class Client>
+bool OrderedPipeline<Client>::Help(std::unique_lock<std::mutex>& lock) {
+  if (limits_.helpInputBytes == 0) return false;
+  std::uint64_t number = unclaimed_;
+  while (number < end_ && (Slot(number).state != State::kQueued || Slot(number).declined)) ++number;
+  if (number == end_) return false;
+  Job& job = Slot(number);
+  job.state = State::kRunning;
+  lock.unlock();
+  // Nothing else touches a job claimed here until it is marked done or
+  // queued again.
+  bool declined = false;
+  try {
+    if (!own_) own_.emplace(client_);
+    Outlet outlet(*this, job, helping_, nullptr);
+    client_.Run(*own_, *job.task, outlet);
+    declined = outlet.Declined();
+  } catch (...) {
+    job.error = std::current_exception();
+  }
+  if (!Client::Empty(helping_)) std::swap(job.last, helping_);
+  Client::Clear(helping_);
+  lock = Lock();
+  if (!declined) {
+    job.state = State::kDone;
+    return true;
+  }
+  // Queued again, where the workers look for it.
+  job.declined = true;
+  job.state = State::kQueued;
+  unclaimed_ = std::min(unclaimed_, number);
+  shared_.store(shared_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+  if (idle_ != 0) {
+    lock.unlock();
+    work_.notify_one();
+  }
+  return true;
 }
 
 template <class Client>
@@ -415,6 +496,8 @@ void OrderedPipeline<Client>::Recycle(Job& job) {
   job.task.reset();
   Client::Clear(job.ready);
   Client::Clear(job.last);
+  job.held.clear();
+  job.declined = false;
   job.error = nullptr;
   ++first_;
 }

@@ -160,12 +160,18 @@ ParallelFileSearch::Pipeline::Pipeline(const Setup& setup) : setup_(setup) {
   opensFiles_ = window.opensFiles;
   pipeline_ = std::make_unique<OrderedPipeline<Pipeline>>(
       *this, OrderedPipelineLimits{setup_.workers, window.filesPerWorker, setup_.limits.claimBatch,
-                                        setup_.limits.claimBatch});
+                                   setup_.limits.claimBatch, setup_.limits.helpInputBytes});
 }
 
 template <class Outlet>
 void ParallelFileSearch::Pipeline::Run(Worker& worker, Task& task, Outlet& outlet) {
   if (task.walkError != 0 || !OpenOnWorker(task)) return;
+  if (!outlet.MayHold(task.size)) {
+    // Left to a worker, still open; a file opened here stays counted until
+    // that worker closes it.
+    outlet.Decline();
+    return;
+  }
   // Closed on the worker, also when the search throws.
   struct Closer {
     Pipeline& pipeline;

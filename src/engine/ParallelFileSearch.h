@@ -44,6 +44,9 @@ struct ParallelSearchLimits {
   std::size_t sharedFrom = std::size_t{64} << 10;
   // Files a worker takes at once; their results wait for the last of them.
   std::size_t claimBatch = 8;
+  // The largest file the calling thread searches while it waits for a
+  // worker, holding its matches until the file's turn; 0 for none.
+  std::uint64_t helpInputBytes = kDefaultHelpInputBytes;
 };
 
 // With one worker Grep and Find are FileSearch's on the calling thread,

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -27,6 +28,7 @@ class Writer {
     bool throws = false;  // Run throws after half its output
     int delayMs = 0;      // Run sleeps this long first
     int produced = 0;     // set by Run, read by Finish
+    bool helped = false;  // run by the calling thread as a worker
   };
   using Piece = std::string;
   struct Worker {
@@ -40,6 +42,8 @@ class Writer {
   int lastDelivered = -1;  // the task of the last piece delivered
   std::vector<int> finished;
   std::vector<int> ranHere;  // tasks run on the calling thread, in order
+  std::vector<int> helped;   // tasks the calling thread ran as a worker, in order of delivery
+  std::thread::id caller = std::this_thread::get_id();
   std::size_t largestPiece = 0;
   std::atomic<int> inFlight{0};
   std::atomic<int> mostInFlight{0};
@@ -59,6 +63,12 @@ class Writer {
 
   template <class Outlet>
   void Run(Worker&, Task& task, Outlet& outlet) {
+    // A task's size stands for its input.
+    if (!outlet.MayHold(static_cast<std::uint64_t>(task.size))) {
+      outlet.Decline();
+      return;
+    }
+    task.helped = std::this_thread::get_id() == caller;
     Started();
     std::this_thread::sleep_for(std::chrono::milliseconds(task.delayMs));
     for (int i = 0; i < task.size; ++i) {
@@ -88,6 +98,7 @@ class Writer {
     return !(first && task.number == stopAtDeliver);
   }
   bool Finish(Task& task) {
+    if (task.helped) helped.push_back(task.number);
     if (!task.throws) {
       EXPECT_EQ(task.produced, task.size) << "task " << task.number;
     }
@@ -180,6 +191,68 @@ TEST(OrderedPipelineThreads, HeldTasksRunOnTheCallingThreadInTheirTurn) {
     for (const int number : client.ranHere)
       if (everyThird(number)) ranHere.push_back(number);
     EXPECT_EQ(ranHere, held);
+  }
+}
+
+// The one worker is kept on a slow first task, so the calling thread,
+// waiting for it, runs the later ones itself and holds their pieces until
+// their turn; a task larger than it may hold is declined and run by the
+// worker or in its turn, an exception waits for its task's turn, and a stop
+// in a held task's pieces ends the delivery there.
+TEST(OrderedPipelineThreads, TheCallingThreadRunsLaterTasksWhileItWaits) {
+  std::vector<Writer::Task> tasks = {{0, 1, false, 50}};
+  const int large = 3, throwing = 8;
+  for (int n = 1; n < 12; ++n) tasks.push_back({n, n == large ? 900 : 40 + n});
+  tasks[throwing].throws = true;
+  OrderedPipelineLimits limits{1, 32, 1, 1};
+  limits.helpInputBytes = 100;
+  struct Case {
+    const char* name;
+    int stopAtDeliver;
+    std::string thrown;
+    std::size_t delivered;  // tasks whose output is whole
+    std::size_t finished;   // tasks Finish was called for
+  } const cases[] = {
+      // The throwing task's Finish comes before its exception.
+      {"to the exception", -1, "task 8", throwing, throwing + 1},
+      {"stopped in a held task", 5, "stopped", 5, 5},
+  };
+  for (const Case& c : cases) {
+    Writer client;
+    client.stopAtDeliver = c.stopAtDeliver;
+    std::string thrown;
+    {
+      OrderedPipeline<Writer> pipeline(client, limits);
+      ASSERT_TRUE(pipeline.Submit(Writer::Task(tasks[0])));
+      // Time for the worker to take the slow task before the rest is queued.
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      try {
+        for (std::size_t n = 1; n < tasks.size(); ++n) ASSERT_TRUE(pipeline.Submit(Writer::Task(tasks[n])));
+        thrown = pipeline.Drain() ? "" : "stopped";
+      } catch (const std::runtime_error& e) {
+        thrown = e.what();
+      }
+    }
+    EXPECT_EQ(thrown, c.thrown) << c.name;
+    const std::vector<Writer::Task> whole(tasks.begin(), tasks.begin() + c.delivered);
+    std::string expected = Writer::Expected(whole);
+    const Writer::Task& next = tasks[c.delivered];
+    for (int i = 0; i < (c.stopAtDeliver < 0 ? next.size / 2 : 0); ++i) expected += Writer::Item(next, i);
+    if (c.stopAtDeliver < 0) {
+      EXPECT_EQ(client.delivered, expected) << c.name;
+    } else {
+      // Delivery stops after the first piece of the stopping task.
+      ASSERT_GT(client.delivered.size(), expected.size()) << c.name;
+      EXPECT_EQ(client.delivered.substr(0, expected.size()), expected) << c.name;
+      EXPECT_LT(client.delivered.size(), expected.size() + client.pieceBytes + 16) << c.name;
+    }
+    EXPECT_LT(client.largestPiece, client.pieceBytes + 16) << c.name;
+    // Every task finished but the slow one and the large one was the
+    // calling thread's.
+    std::vector<int> helped;
+    for (std::size_t n = 1; n < c.finished; ++n)
+      if (static_cast<int>(n) != large) helped.push_back(static_cast<int>(n));
+    EXPECT_EQ(client.helped, helped) << c.name;
   }
 }
 

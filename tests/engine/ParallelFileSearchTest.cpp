@@ -128,6 +128,8 @@ ParallelSearchLimits SmallLimits(std::mt19937& random) {
   const std::size_t shared[] = {0, 64, std::size_t{1} << 16};
   limits.sharedFrom = shared[random() % std::size(shared)];
   limits.claimBatch = 1 + random() % 4;
+  const std::uint64_t helped[] = {0, 1000, std::uint64_t{1} << 16};
+  limits.helpInputBytes = helped[random() % std::size(helped)];
   return limits;
 }
 

@@ -91,14 +91,15 @@ class GrepParallelThreads : public ::testing::Test {
   }
 
   // The run on the calling thread alone, and with workers holding small
-  // pieces and taking every file, as well as the usual ones (where "hit",
+  // pieces and taking every file, the calling thread helping with files of
+  // up to 100 bytes or with none, as well as the usual ones (where "hit",
   // a literal, leaves the small files to the calling thread).
   void ExpectSameWithWorkers(const std::string& what) {
     const engine::LineMatcher matcher({"hit"}, engine::syntax::Extended, engine::LineFit::Anywhere);
     const Outcome alone = Captured([&] { return Search(settings_, matcher, {0, 1, 1}); });
     EXPECT_FALSE(alone.output.empty()) << what;
     for (const GrepParallelLimits limits :
-         {GrepParallelLimits{3, 1, 64, 0, 1}, GrepParallelLimits{2, 4, 1 << 20, 256, 3}, GrepParallelLimits{}}) {
+         {GrepParallelLimits{3, 1, 64, 0, 1, 100}, GrepParallelLimits{2, 4, 1 << 20, 256, 3, 0}, GrepParallelLimits{}}) {
       const Outcome threads = Captured([&] { return Search(settings_, matcher, limits); });
       EXPECT_EQ(threads, alone) << what << " with " << limits.workers << " workers";
     }

@@ -23,6 +23,8 @@ class GrepParallel::Files {
     // Opened by the search when `fd` is not open yet.
     GrepFileRef file;
     engine::UniqueFd fd{-1};  // closed by the search
+    // Opened by a worker, and counted among the workers' open files.
+    bool counted = false;
     struct stat info {};
     std::string line;  // a problem's
     bool trouble = false;   // a problem's
@@ -64,6 +66,11 @@ class GrepParallel::Files {
   bool OpenOnWorker(Task& task);
   // Makes the task the report of a failure to open its file.
   void Failed(Task& task, int error) const;
+  // The task's file no longer counts among the workers' open files.
+  void Uncount(Task& task) {
+    if (task.counted) descriptors_.Closed();
+    task.counted = false;
+  }
 
   const GrepSettings& s_;
   const engine::LineMatcher& matcher_;
@@ -169,6 +176,7 @@ bool GrepParallel::Files::OpenOnWorker(Task& task) {
   if (!descriptors_.MayOpen()) return false;
   const int error = task.file.Open(task.fd, task.info);
   if (descriptors_.LeftHere(error, error == 0)) return false;
+  task.counted = error == 0;
   task.searchHere = false;
   if (error != 0) Failed(task, error);
   return error == 0;
@@ -177,29 +185,30 @@ bool GrepParallel::Files::OpenOnWorker(Task& task) {
 template <class Outlet>
 void GrepParallel::Files::Run(Worker& worker, Task& task, Outlet& outlet) {
   // A problem has nothing to search; Finish reports it.
-  if (task.problem) return;
-  // Only a file this worker opens counts among the workers' open files.
-  const bool opening = task.fd.get() < 0;
-  if (!OpenOnWorker(task)) return;
-  if (S_ISREG(task.info.st_mode)) {
-    // Closed here rather than on the calling thread, which walks and writes;
-    // also when the search throws.
-    struct Closer {
-      Files& files;
-      Task& task;
-      bool counted;
-      ~Closer() {
-        task.fd = engine::UniqueFd(-1);
-        if (counted) files.descriptors_.Closed();
-      }
-    } closer{*this, task, opening};
-    worker.Search(task, outlet);
-  } else {
+  if (task.problem || !OpenOnWorker(task)) return;
+  if (!S_ISREG(task.info.st_mode)) {
     // A file that turned out not to be regular may be a FIFO, which might
-    // never end: the calling thread searches it in its turn.
+    // never end: the calling thread searches it in its turn, still open.
     task.searchHere = true;
-    if (opening) descriptors_.Closed();
+    Uncount(task);
+    return;
   }
+  if (!outlet.MayHold(static_cast<std::uint64_t>(task.info.st_size))) {
+    // Left to a worker, still open and counted.
+    outlet.Decline();
+    return;
+  }
+  // Closed here rather than on the calling thread, which walks and writes;
+  // also when the search throws.
+  struct Closer {
+    Files& files;
+    Task& task;
+    ~Closer() {
+      task.fd = engine::UniqueFd(-1);
+      files.Uncount(task);
+    }
+  } closer{*this, task};
+  worker.Search(task, outlet);
 }
 
 bool GrepParallel::Files::RunHere(Task& task) {
@@ -240,7 +249,8 @@ GrepParallel::GrepParallel(const GrepSettings& s, const engine::LineMatcher& mat
     : window_(engine::ChooseWorkerWindow(limits.workers, limits.filesPerWorker)),
       files_(std::make_unique<Files>(s, matcher, colors, sink, out, limits.pieceBytes)),
       pipeline_(std::make_unique<Pipeline>(
-          *files_, engine::OrderedPipelineLimits{limits.workers, window_.filesPerWorker, limits.claimBatch, limits.claimBatch})),
+          *files_, engine::OrderedPipelineLimits{limits.workers, window_.filesPerWorker, limits.claimBatch,
+                                                 limits.claimBatch, limits.helpInputBytes})),
       s_(s),
       sharedFrom_(matcher.Candidates() ? limits.sharedFrom : 0) {
   stdinIsFile_ = ::fstat(STDIN_FILENO, &stdin_) == 0;

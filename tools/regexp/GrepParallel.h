@@ -35,6 +35,9 @@ struct GrepParallelLimits {
   std::size_t sharedFrom = std::size_t{64} << 10;
   // Files a worker takes at once; their output waits for the last of them.
   std::size_t claimBatch = 8;
+  // The largest file the calling thread searches while it waits for a
+  // worker, holding its output until the file's turn; 0 for none.
+  std::uint64_t helpInputBytes = engine::kDefaultHelpInputBytes;
 };
 
 // Standard input and files other than regular ones (FIFOs, devices) are
