@@ -105,11 +105,12 @@ class FileSearch::GrepVisitor final : public FileVisitor {
     Chunk chunk;
     const char* keep = nullptr;
     retry_ = false;
+    prefilter_ = search_.Prefilter(flags_);
+    windows_ = 0;
     for (bool more = reader.Next(chunk); more; more = keep ? reader.Next(chunk, keep) : reader.Next(chunk)) {
       // The whole file in one chunk: regex_grep over it, which is what
       // the walk below reproduces.
-      if (chunk.first && chunk.last)
-        if (PrefilteredSearch* prefilter = search_.Prefilter(flags_)) return GrepWhole(path, *prefilter, chunk);
+      if (chunk.first && chunk.last && prefilter_) return GrepWhole(path, *prefilter_, chunk);
       const Chunk searched = search_.Searched(chunk);
       keep = nullptr;
       const Outcome outcome = SearchChunk(path, searched, keep);
@@ -149,7 +150,7 @@ class FileSearch::GrepVisitor final : public FileVisitor {
         return chunk.last ? Outcome::kFileDone : Outcome::kNextChunk;
       bc::match_flag_type flags = chunkFlags | (watch ? bc::match_partial : bc::match_default);
       if (retry_) flags |= bc::match_not_null | bc::match_continuous;
-      if (!search_.guard_->Search(from, chunk.end, match, flags, chunk.begin)) {
+      if (!Find(from, chunk, flags, match)) {
         if (retry_) {
           retry_ = false;
           pastEmpty = true;
@@ -178,10 +179,55 @@ class FileSearch::GrepVisitor final : public FileVisitor {
     }
   }
 
+  // What a search of [from, chunk.end) with `flags` finds, Boost started
+  // only near the literals every match contains, while that pays: no
+  // match, or the same match (a partial one before a literal's reach aside,
+  // which could never become a match).
+  bool Find(const char* from, const Chunk& chunk, bc::match_flag_type flags, boost::cmatch& match) {
+    const MatchGuard& guard = *search_.guard_;
+    // With the prefilter no match is empty, so no retry after one is due.
+    if (!prefilter_) return guard.Search(from, chunk.end, match, flags, chunk.begin);
+    const GrepPolicy& policy = prefilter_->Policy();
+    PrefilteredSearch::Candidate candidate;
+    for (const char* scan = from;;) {
+      const std::uint64_t advanced = chunk.offset + static_cast<std::uint64_t>(scan - chunk.begin);
+      if (windows_ >= policy.judgeAfter && advanced < policy.minAdvance * windows_) {
+        // Candidates come too thick to pay: Boost alone for the rest of the file.
+        prefilter_ = nullptr;
+        return guard.Search(from, chunk.end, match, flags, chunk.begin);
+      }
+      if (!prefilter_->NextCandidate(scan, chunk.end, !chunk.last, candidate)) return false;
+      const bool toTheEnd = candidate.last == chunk.end;
+      bool found;
+      ++windows_;
+      try {
+        // A window ends where later text changes no match it accepts.
+        found = guard.Search(candidate.start, candidate.last, found_, toTheEnd ? flags : flags & ~bc::match_partial,
+                             chunk.begin);
+      } catch (const std::runtime_error&) {
+        return guard.Search(from, chunk.end, match, flags, chunk.begin);
+      }
+      if (found && (toTheEnd || found_[0].first <= candidate.accept)) {
+        // A partial match only tells where the next chunk starts.
+        if (found_[0].matched) {
+          ReportAsGrep(found_, chunk.begin, from, chunk.end, candidate.last, match);
+        } else {
+          match = found_;
+        }
+        return true;
+      }
+      if (toTheEnd) return false;
+      scan = candidate.accept + 1;
+    }
+  }
+
   FileSearch& search_;
   bc::match_flag_type flags_;
   MatchSink* sink_;
   bool retry_ = false;
+  PrefilteredSearch* prefilter_ = nullptr;  // null once it does not pay
+  unsigned windows_ = 0;                    // Boost searches the prefilter made in this file
+  boost::cmatch found_;
 };
 
 class FileSearch::FindVisitor final : public FileVisitor {

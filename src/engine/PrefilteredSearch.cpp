@@ -1,5 +1,6 @@
 #include "engine/PrefilteredSearch.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -36,7 +37,9 @@ void ReportAsGrep(const boost::cmatch& found, const char* begin, const char* fro
 
 PrefilteredSearch::PrefilteredSearch(const boost::regex& expression, bc::match_flag_type flags, GrepPolicy policy)
     : guard_(expression), flags_(flags), policy_(policy), analysis_(AnalyzeCompiled(expression, flags)),
-      scanner_(analysis_.literals) {}
+      scanner_(analysis_.literals) {
+  for (const Literal& literal : analysis_.literals) longestLiteral_ = std::max(longestLiteral_, literal.size());
+}
 
 const char* PrefilteredSearch::Earliest(const char* from, const char* literal) const {
   const char* start = from;
@@ -60,6 +63,21 @@ PrefilteredSearch::Window PrefilteredSearch::WindowAfter(const char* literal, co
     return {literal + longest + 1, literal};
   }
   return {end, end};
+}
+
+bool PrefilteredSearch::NextCandidate(const char* scan, const char* end, bool more, Candidate& out) const {
+  if (const char* literal = scanner_.Find(scan, end)) {
+    const Window window = WindowAfter(literal, end);
+    out = {Earliest(scan, literal), window.last, window.accept};
+    return true;
+  }
+  if (!more) return false;
+  // Every occurrence lying whole in [scan, end) was found: the literal of a
+  // match yet to come starts within a literal's length of the end.
+  const auto tail = static_cast<std::size_t>(end - scan);
+  const char* literal = tail < longestLiteral_ ? scan : end - (longestLiteral_ - 1);
+  out = {Earliest(scan, literal), end, end};
+  return true;
 }
 
 bool PrefilteredSearch::Search(const char* begin, const char* start, const char* last, boost::cmatch& m) const {

@@ -22,6 +22,12 @@
 // from the next occurrence. Should Boost give up on a window (its
 // complexity limit), the search is repeated without the prefilter.
 //
+// A chunk of a file, with more text after it, is searched through
+// NextCandidate(): the same reasoning gives where Boost need start and where
+// its search may stop; without a literal in the chunk, a match may still
+// start where the literal of a match to come can reach back from the next
+// chunk, and only there.
+//
 // Each candidate costs a Boost search of its own, which only pays while
 // candidates are sparse: Grep() judges that as it goes, and where the text
 // advances too little per Boost search it hands the rest of the range to
@@ -59,6 +65,21 @@ class PrefilteredSearch {
   // `from` (or its first match when `from` is `begin`). Once the policy
   // finds the prefilter not paying, the rest is searched by Boost alone.
   bool Next(const char* begin, const char* from, const char* end, boost::cmatch& out);
+
+  // For a search over text that may go on past `end` (`more`: a chunk of a
+  // file), where Boost need look for the first match that starts at or
+  // after `scan`. No match starts in [scan, start). A search of
+  // [start, last) finds that match when it starts at or before `accept`;
+  // one found after `accept` is looked for again from accept + 1. When
+  // `last` is `end` the search must run to the range's end, with the care
+  // the text after it needs. False when no match starts in [scan, end).
+  struct Candidate {
+    const char* start;
+    const char* last;
+    const char* accept;
+  };
+  bool NextCandidate(const char* scan, const char* end, bool more, Candidate& out) const;
+  const GrepPolicy& Policy() const { return policy_; }
 
   template <class Predicate>
   unsigned Grep(Predicate predicate, const char* begin, const char* end) {
@@ -113,6 +134,7 @@ class PrefilteredSearch {
   boost::cmatch found_;
   boost::cmatch match_;
   unsigned searches_ = 0;  // Boost searches for candidates since Grep() began
+  std::size_t longestLiteral_ = 0;
 };
 
 // Subjects from this size on are grepped with the literal prefilter: its

@@ -162,6 +162,46 @@ TEST(FileSearchTest, ChunkedGrepAgreesWithWholeFileGrepOverLineFeeds) {
 // The check for a match the following text could change wraps the
 // expression; a trailing free-spacing comment or an open \Q quote must not
 // swallow the wrapping.
+// Long files in chunks with the literal prefilter: literals at chunk ends,
+// candidates that fail inside a window, windows bounded by a line feed or
+// by the longest match, and candidates so thick that the file goes on
+// without the prefilter. Each expression must qualify, or the case tests
+// nothing new.
+TEST(FileSearchTest, ChunkedGrepThroughThePrefilterAgreesWithWholeFileGrep) {
+  struct Expression {
+    const char* text;
+    boost::regex::flag_type syntax;
+  } const expressions[] = {
+      {"x.{0,20}y", boost::regex::perl}, {"ab{1,3}x", boost::regex::perl},  {"\\bxy\\b", boost::regex::perl},
+      {"(a|b)x{2}", boost::regex::perl}, {"x[^\n]*y", boost::regex::perl}, {"y\\n?x", boost::regex::perl},
+      {"XY", boost::regex::icase},       {"ab|yx", boost::regex::perl},     {"a.{0,5}\\n.{0,5}b", boost::regex::perl},
+  };
+  const std::uint32_t words[] = {0, match::Shortest, match::NotBeginningOfLine, match::NotNullString};
+  TempFileTree tree;
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 12; ++round) {
+    static const char kAlphabet[] = "aaabbb    xy\n";
+    std::string content(2000 + random() % 4000, ' ');
+    for (char& c : content) c = kAlphabet[random() % (sizeof kAlphabet - 1)];
+    tree.Write("f.txt", content);
+    const FileSpec spec = ParseFileSpec(tree.Path("f.txt"));
+    for (const auto& [expression, syntax] : expressions) {
+      const boost::regex re(expression, syntax);
+      for (const std::uint32_t word : words) {
+        const auto flags = ToBoostMatchFlags(word);
+        ASSERT_TRUE(PrefilteredSearch(re, flags).Prefiltered()) << expression << " flags " << word;
+        const std::vector<MatchRecord> expected = WholeFileGrep(content, re, flags);
+        for (const std::size_t chunkSize : {16, 100, 333, 1024}) {
+          FileSearch search(chunkSize, 1 << 20);
+          RecordingSink sink;
+          EXPECT_EQ(search.Grep(re, spec, false, flags, &sink), expected.size());
+          ASSERT_EQ(sink.matches, expected) << expression << " flags " << word << " chunk " << chunkSize;
+        }
+      }
+    }
+  }
+}
+
 TEST(FileSearchTest, CommentsAndQuotesAtTheEndStayExactOverLineFeeds) {
   TempFileTree tree;
   std::mt19937 random(5);
