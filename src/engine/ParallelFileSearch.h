@@ -53,8 +53,9 @@ struct ParallelSearchLimits {
 // nothing else running. With more, the calling thread walks and hands each
 // file, in walk order, to a window of files in flight; the workers read and
 // search them (the calling thread too, when the next file to deliver is not
-// yet taken), and the calling thread delivers each file's results when its
-// turn comes. The sink sees exactly what the one-worker search delivers and
+// yet taken, and while it waits for a worker, later files of up to
+// `helpInputBytes`), and the calling thread delivers each file's results
+// when its turn comes. The sink sees exactly what the one-worker search delivers and
 // the count returned is the same, also when the sink stops the search (the
 // rest is cancelled) or a search throws: the exception is raised on the
 // calling thread when its file's turn comes, after the matches found in that
@@ -64,7 +65,8 @@ struct ParallelSearchLimits {
 // match's slots and covered text; once a file's copies exceed `pieceBytes`
 // it hands them over and waits for the calling thread to take them before
 // going on, so memory stays within about two pieces per file in flight plus
-// one chunk buffer per worker, however large the file.
+// one chunk buffer per worker, however large the file; the small files the
+// calling thread searched while it waited are held whole.
 //
 // A file is read when a worker reaches it, before the matches of earlier
 // files are delivered: a sink that changes a later file sees it searched
