@@ -167,9 +167,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Expect(!actual.threw && actual.count == expected.count && actual.matches == expected.matches, expected, actual);
   }
 
-  // After an empty match the file search starts Boost afresh one byte on,
-  // where regex_grep's own walk goes on with \G still tied to the empty
-  // match: the two differ for \G, which the prefilter never takes.
+  // The file search starts Boost afresh one byte past an empty match and at
+  // each chunk's start, where \G then matches; regex_grep keeps \G tied to
+  // the end of the previous match. The two differ for \G, which the
+  // prefilter never takes.
   if (translated.pattern.find("\\G") != std::string::npos) return 0;
   std::vector<std::string> whole, chunked;
   const std::size_t chunkSize = kChunkSizes[(data[0] / std::size(kSyntaxWords)) % std::size(kChunkSizes)];
