@@ -196,8 +196,9 @@ bool FileWalker::VisitFiles(const Level& level) {
   for (const Entry& file : level.files) {
     const char* name = level.names.data() + file.name;
     path_.append(name);
-    const bool goOn = visitor_->OpensFiles() ? visitor_->VisitUnopened(path_.c_str(), level.shared, name, file.mayBeLink)
-                                             : VisitFile(level.fd, name, file.mayBeLink);
+    ListedFileOpener* opener = visitor_->Opener();
+    const bool goOn = opener ? opener->VisitUnopened(path_.c_str(), level.shared, name, file.mayBeLink)
+                             : VisitFile(level.fd, name, file.mayBeLink);
     path_.resize(base);
     if (!goOn) return false;
   }

@@ -16,6 +16,8 @@
 
 namespace RegexComponent::engine {
 
+class ListedFileOpener;
+
 class FileVisitor {
  public:
   // `fd` is an open regular file, closed by the walker after the call (also
@@ -29,19 +31,24 @@ class FileVisitor {
   // visitor that holds descriptors of files visited earlier settles them
   // and closes them, and returns true for the open to be tried again.
   virtual bool ReleaseDescriptors() { return false; }
-  // A visitor that opens the files of a listed directory itself, elsewhere
-  // or later (FileWalker::OpenListedFile), gets them through VisitUnopened
-  // instead of Visit: `dir` stays open as long as the visitor holds it,
-  // and a failure to open is the visitor's to report, in its turn.
-  virtual bool OpensFiles() const { return false; }
-  virtual bool VisitUnopened(const char* path, const SharedFd& dir, const char* name,
-                             bool mayBeLink) {
-    (void)path, (void)dir, (void)name, (void)mayBeLink;
-    return true;
-  }
+  // What opens the files of a listed directory in the walker's stead, for
+  // this walk; null (the default) for the walker to open them.
+  virtual ListedFileOpener* Opener() { return nullptr; }
 
  protected:
   ~FileVisitor() = default;
+};
+
+// A visitor that opens the files of a listed directory itself, elsewhere or
+// later (FileWalker::OpenListedFile), gets them through VisitUnopened
+// instead of Visit: `dir` stays open as long as the visitor holds it, and a
+// failure to open is the visitor's to report, in its turn.
+class ListedFileOpener {
+ public:
+  virtual bool VisitUnopened(const char* path, const SharedFd& dir, const char* name, bool mayBeLink) = 0;
+
+ protected:
+  ~ListedFileOpener() = default;
 };
 
 // Whether the descriptor limit leaves room many times over for `inFlight`

@@ -46,7 +46,7 @@ bool SearchFile(FileSearch& search, Mode mode, const char* path, int fd, std::ui
 
 // One parallel search: the walk's visitor, and the client of the pipeline
 // that searches the files on workers and delivers their matches in order.
-class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorSink {
+class ParallelFileSearch::Pipeline final : public FileVisitor, public ListedFileOpener, public WalkErrorSink {
  public:
   struct Setup {
     Mode mode;
@@ -84,9 +84,8 @@ class ParallelFileSearch::Pipeline final : public FileVisitor, public WalkErrorS
   bool ReleaseDescriptors() override;
   // Files in listed directories are opened by the workers, where
   // descriptors abound.
-  bool OpensFiles() const override { return opensFiles_; }
-  bool VisitUnopened(const char* path, const SharedFd& dir, const char* name,
-                     bool mayBeLink) override;
+  ListedFileOpener* Opener() override { return opensFiles_ ? this : nullptr; }
+  bool VisitUnopened(const char* path, const SharedFd& dir, const char* name, bool mayBeLink) override;
   // Queued as a task of its own, so it is reported in its turn.
   void OnWalkError(const char* path, int error) override;
   // Delivers the files still in flight once the walk is over; returns the count.
