@@ -185,8 +185,9 @@ class FileSearch::GrepVisitor final : public FileVisitor {
   // which could never become a match).
   bool Find(const char* from, const Chunk& chunk, bc::match_flag_type flags, boost::cmatch& match) {
     const MatchGuard& guard = *search_.guard_;
+    const auto plain = [&] { return guard.Search(from, chunk.end, match, flags, chunk.begin); };
     // With the prefilter no match is empty, so no retry after one is due.
-    if (!prefilter_) return guard.Search(from, chunk.end, match, flags, chunk.begin);
+    if (!prefilter_) return plain();
     const GrepPolicy& policy = prefilter_->Policy();
     PrefilteredSearch::Candidate candidate;
     for (const char* scan = from;;) {
@@ -194,7 +195,7 @@ class FileSearch::GrepVisitor final : public FileVisitor {
       if (windows_ >= policy.judgeAfter && advanced < policy.minAdvance * windows_) {
         // Candidates come too thick to pay: Boost alone for the rest of the file.
         prefilter_ = nullptr;
-        return guard.Search(from, chunk.end, match, flags, chunk.begin);
+        return plain();
       }
       if (!prefilter_->NextCandidate(scan, chunk.end, !chunk.last, candidate)) return false;
       const bool toTheEnd = candidate.last == chunk.end;
@@ -205,7 +206,7 @@ class FileSearch::GrepVisitor final : public FileVisitor {
         found = guard.Search(candidate.start, candidate.last, found_, toTheEnd ? flags : flags & ~bc::match_partial,
                              chunk.begin);
       } catch (const std::runtime_error&) {
-        return guard.Search(from, chunk.end, match, flags, chunk.begin);
+        return plain();
       }
       if (found && (toTheEnd || found_[0].first <= candidate.accept)) {
         // A partial match only tells where the next chunk starts.

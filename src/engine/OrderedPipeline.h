@@ -128,6 +128,10 @@ class OrderedPipeline {
   void Stop();
   void Work();
   void Run(Worker& worker, Job& job, Piece& piece, Ended& ended);
+  // The client's run of `job` with `worker`, on a worker (`ended`) or on
+  // the calling thread (null): its exception kept in the job, the piece it
+  // ends with left there; true when the calling thread's run declined it.
+  bool RunJob(Worker& worker, Job& job, Piece& piece, Ended* ended);
   void HandOver(Job& job, Piece& piece, Ended& ended);
   bool Claim(std::vector<Job*>& batch, Ended& ended);
   // With mutex_ held; true when the calling thread is to be woken, which
@@ -354,13 +358,7 @@ bool OrderedPipeline<Client>::Claim(std::vector<Job*>& batch, Ended& ended) {
 // ending it takes no lock.
 template <class Client>
 void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece, Ended& ended) {
-  try {
-    Outlet outlet(*this, job, piece, &ended);
-    client_.Run(worker, *job.task, outlet);
-  } catch (...) {
-    job.error = std::current_exception();
-  }
-  if (!Client::Empty(piece)) std::swap(job.last, piece);
+  RunJob(worker, job, piece, &ended);
   ended.push_back(&job);
   if (awaited_.load(std::memory_order_relaxed) == &job) {
     bool wake;
@@ -370,6 +368,18 @@ void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece, Ended&
     }
     if (wake) progress_.notify_one();
   }
+}
+
+template <class Client>
+bool OrderedPipeline<Client>::RunJob(Worker& worker, Job& job, Piece& piece, Ended* ended) {
+  Outlet outlet(*this, job, piece, ended);
+  try {
+    client_.Run(worker, *job.task, outlet);
+  } catch (...) {
+    job.error = std::current_exception();
+  }
+  if (!Client::Empty(piece)) std::swap(job.last, piece);
+  return outlet.Declined() && !job.error;
 }
 
 // Moves the worker's piece to the job once the calling thread has taken the
@@ -443,16 +453,12 @@ bool OrderedPipeline<Client>::Help(std::unique_lock<std::mutex>& lock) {
   lock.unlock();
   // Nothing else touches a job claimed here until it is marked done or
   // queued again.
-  bool declined = false;
   try {
     if (!own_) own_.emplace(client_);
-    Outlet outlet(*this, job, helping_, nullptr);
-    client_.Run(*own_, *job.task, outlet);
-    declined = outlet.Declined();
   } catch (...) {
     job.error = std::current_exception();
   }
-  if (!Client::Empty(helping_)) std::swap(job.last, helping_);
+  const bool declined = own_ && RunJob(*own_, job, helping_, nullptr);
   Client::Clear(helping_);
   lock = Lock();
   if (!declined) {
