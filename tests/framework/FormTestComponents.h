@@ -1,6 +1,8 @@
 // The components the form tests read and write: a registered widget whose
 // set writer follows a rule (so only its loading writer restores every set),
-// and a form that publishes handlers. Included by one test program each.
+// and a form that publishes handlers. One definition for every test source
+// of the program that includes it, so that they share the fixture (gtest
+// requires one fixture class per suite) and the registered class.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,24 +12,24 @@
 using namespace RegexComponent;
 using namespace std::literals;
 
-namespace {
+namespace RegexComponent::formtest {
 
 enum Color { Red, Green, Blue };
 using Colors = Set<Color, Red, Blue>;
 using Notify = Closure<void(TObject*)>;
 using CountEvent = Closure<void(int)>;
 
-}  // namespace
+}  // namespace RegexComponent::formtest
 
 template <>
-inline const TSetTypeInfo& RegexComponent::TSetTypeInfoOf<Color>() {
+inline const TSetTypeInfo& RegexComponent::TSetTypeInfoOf<RegexComponent::formtest::Color>() {
   static const TSetTypeInfo info{"Colors", {"Red", "Green", "Blue"}};
   return info;
 }
 
-namespace {
+namespace RegexComponent::formtest {
 
-int widgetsAlive = 0;
+inline int widgetsAlive = 0;
 
 // A component whose set writer follows a rule relative to the stored set
 // (adding Blue drops Red), so only its loading writer restores every set.
@@ -114,4 +116,6 @@ class FormStreaming : public ::testing::Test {
   TTestForm form{nullptr};
 };
 
-}  // namespace
+}  // namespace RegexComponent::formtest
+
+using namespace RegexComponent::formtest;
