@@ -10,7 +10,16 @@ unreadable one, a symbolic link to a file whose reading fails, a match on a
 last line without a line feed, and files that begin and end with selected
 lines, so that context groups and their separators cross file boundaries.
 
-usage: grep_threads.py REGEXP SCRATCH_DIR
+The cases are dealt round-robin to SHARDS runs (default 1) so that each
+runs well within a test's time limit; run K of them takes case K, K+SHARDS,
+and so on. RC_SOAK=1 makes the large files as large as a soak run wants and
+adds thread counts. Under a sanitizer (RC_SANITIZED=1, set by the build),
+where starting the tool alone costs a tenth of a second, a covering subset
+runs: every option set (each with one of the patterns, in turn), every
+pattern and every operand list, and each stream mode with one thread count;
+the plain build and a soak run take every combination.
+
+usage: grep_threads.py REGEXP SCRATCH_DIR [K SHARDS]
 """
 import concurrent.futures
 import os
@@ -18,7 +27,18 @@ import shutil
 import subprocess
 import sys
 
-THREADS = ["--threads=4", "--threads=2", "--threads=0"]
+SOAK = os.environ.get("RC_SOAK", "0") not in ("", "0")
+COVERING = os.environ.get("RC_SANITIZED", "0") not in ("", "0") and not SOAK
+
+# --threads=0 is a worker per core, the default.
+THREADS = ["--threads=4", "--threads=0"] + (["--threads=2", "--threads=7"] if SOAK else [])
+
+# The large files: one whose output is several times the 256 KiB piece a
+# worker holds before it waits, one above the 64 KiB the calling thread
+# searches itself; their hits every SPARSE lines.
+MANY_HITS_LINES = 150000 if SOAK else 40000
+SPARSE_LINES = 200000 if SOAK else 30000
+SPARSE = 9973
 
 
 def tree_files():
@@ -29,9 +49,9 @@ def tree_files():
         if i % 5 == 0:
             body = "hit first\n" + body + "hit last\n"
         files["d%d/f%03d.txt" % (i % 7, i)] = body
-    files["big/many-hits.txt"] = "".join("hit %07d and more text\n" % n for n in range(150000))
-    files["big/sparse.txt"] = "".join("%07d %s\n" % (n, "hit" if n % 9973 == 0 else "...")
-                                      for n in range(200000))
+    files["big/many-hits.txt"] = "".join("hit %07d and more text\n" % n for n in range(MANY_HITS_LINES))
+    files["big/sparse.txt"] = "".join("%07d %s\n" % (n, "hit" if n % SPARSE == 0 else "...")
+                                      for n in range(SPARSE_LINES))
     files["bin/data.bin"] = "text hit\n\0\x01 binary hit\nmore\n"
     files["bin/later.bin"] = "hit before\n" * 50 + "\0 hit after\n"
     files["edge/noeol.txt"] = "first\nlast hit without newline"
@@ -70,9 +90,10 @@ PATTERNS = [["hit"], ["-E", "hit (first|last)"], ["-F", "zzz"], ["-e", "^"]]
 
 
 def cases():
-    for options in OPTIONS:
-        for pattern in PATTERNS:
-            yield ["-R"] + options + pattern + ["t"]
+    for i, options in enumerate(OPTIONS):
+        for j, pattern in enumerate(PATTERNS):
+            if not COVERING or (i + j) % len(PATTERNS) == 0:
+                yield ["-R"] + options + pattern + ["t"]
     # Operands: a missing file, standard input and a directory among files.
     for options in ([], ["-n", "-C1"], ["-c"], ["-q"], ["--json"]):
         yield options + ["hit", "t/d1/f001.txt", "missing", "-", "t/d2", "t/big/sparse.txt",
@@ -82,10 +103,22 @@ def cases():
     yield ["-rc", "--include=*.bin", "--exclude-dir=d3", "hit", "t"]
 
 
+# What a sanitizer writes when it finds a fault in a run.
+SANITIZER_REPORTS = (b"ERROR: AddressSanitizer", b"WARNING: ThreadSanitizer", b"runtime error:",
+                     b"ERROR: LeakSanitizer")
+
+
+def sanitizer_report(*streams):
+    return any(report in (stream or b"") for stream in streams for report in SANITIZER_REPORTS)
+
+
 def run(argv, root, merged):
     stderr = subprocess.STDOUT if merged else subprocess.PIPE
+    env = {"LC_ALL": "C", "PATH": "/usr/bin:/bin", "TERM": "dumb"}
+    # The sanitizers' settings reach the tool (halt_on_error and the like).
+    env.update({k: v for k, v in os.environ.items() if k.endswith("SAN_OPTIONS")})
     p = subprocess.run(argv, cwd=root, input=b"hit from stdin\nno\n", stdout=subprocess.PIPE, stderr=stderr,
-                       env={"LC_ALL": "C", "PATH": "/usr/bin:/bin", "TERM": "dumb"}, timeout=120)
+                       env=env, timeout=120)
     return p.returncode, p.stdout, p.stderr
 
 
@@ -93,9 +126,9 @@ def compare(regexp, root, args):
     failures = []
     for merged in (False, True):
         one = run([regexp, "grep", "--threads=1"] + args, root, merged)
-        for threads in THREADS:
+        for threads in THREADS if not COVERING else [THREADS[merged]]:
             many = run([regexp, "grep", threads] + args, root, merged)
-            if many != one:
+            if many != one or sanitizer_report(*one[1:], *many[1:]):
                 failures.append("grep %s %s%s\n  --threads=1: status %s out %r err %r\n  %s: status %s out %r err %r"
                                 % (threads, " ".join(args), " (2>&1)" if merged else "", one[0], one[1][-400:],
                                    (one[2] or b"")[-300:], threads, many[0], many[1][-400:], (many[2] or b"")[-300:]))
@@ -112,7 +145,8 @@ def standard_input_file(regexp, root):
                                 "t/big/many-hits.txt"], cwd=root, stdin=stdin, capture_output=True,
                                env={"LC_ALL": "C"}, timeout=60)
         results.append((p.returncode, p.stdout, p.stderr))
-    if len(set(results)) == 1 and b"(standard input):21" in results[0][1]:
+    expected = b"(standard input):%d" % len(range(0, SPARSE_LINES, SPARSE))
+    if len(set(results)) == 1 and expected in results[0][1]:
         return []
     return ["standard input as a file: %r" % results]
 
@@ -134,12 +168,14 @@ def closed_output(regexp, root):
 
 def main():
     regexp, scratch = sys.argv[1:3]
-    root = os.path.join(scratch, "grep-threads")
+    shard, shards = (int(sys.argv[3]), int(sys.argv[4])) if len(sys.argv) > 4 else (0, 1)
+    root = os.path.join(scratch, "grep-threads-%d" % shard)
     build_tree(root)
-    all_cases = list(cases())
+    all_cases = list(cases())[shard::shards]
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
         failures = [f for fs in pool.map(lambda c: compare(regexp, root, c), all_cases) for f in fs]
-    failures += standard_input_file(regexp, root) + closed_output(regexp, root)
+    if shard == 0:
+        failures += standard_input_file(regexp, root) + closed_output(regexp, root)
     for failure in failures:
         print(failure)
     print("%d cases, %d differ" % (len(all_cases), len(failures)))

@@ -132,6 +132,10 @@ class Agreement : public ::testing::TestWithParam<unsigned> {
     const std::vector<Seen> actual = ByForEach(forEachCount, offsets);
     ASSERT_EQ(forEachCount, grepCount);
     ASSERT_EQ(actual.size(), expected.size());
+    std::vector<std::size_t> feeds;
+    for (std::size_t at = subject.find('\n'); at != std::string::npos; at = subject.find('\n', at + 1)) {
+      feeds.push_back(at);
+    }
     std::uint64_t previousEnd = 0;
     for (std::size_t k = 0; k < actual.size(); ++k) {
       SCOPED_TRACE("match " + std::to_string(k));
@@ -142,15 +146,17 @@ class Agreement : public ::testing::TestWithParam<unsigned> {
       EXPECT_EQ(a.formatted, e.formatted);
       EXPECT_EQ(a.line, e.line);
       EXPECT_EQ(a.lineStart, e.lineStart);
-      CheckOffsets(subject, a, o, previousEnd);
+      CheckOffsets(subject, feeds, a, o, previousEnd);
       previousEnd = o.position[0] + o.length[0];
       ++comparedMatches;
     }
   }
 
   // The offsets against the subject itself: texts, flags, the prefix from
-  // the previous match's end, and lines by counting line feeds afresh.
-  static void CheckOffsets(const std::string& subject, const Seen& a, const Offsets& o, std::uint64_t previousEnd) {
+  // the previous match's end, and lines from the subject's own line feeds
+  // (`feeds`, their offsets in order).
+  static void CheckOffsets(const std::string& subject, const std::vector<std::size_t>& feeds, const Seen& a,
+                           const Offsets& o, std::uint64_t previousEnd) {
     EXPECT_TRUE(o.textsInSubject);
     ASSERT_TRUE(o.matched[0]);
     for (std::size_t i = 0; i < o.position.size(); ++i) {
@@ -165,10 +171,10 @@ class Agreement : public ::testing::TestWithParam<unsigned> {
     }
     EXPECT_EQ(o.prefixStart, previousEnd);
     EXPECT_EQ(o.suffixEnd, subject.size());
-    const std::string before = subject.substr(0, o.position[0]);
-    const std::size_t lastFeed = before.rfind('\n');
-    EXPECT_EQ(a.line, 1 + static_cast<std::uint64_t>(std::count(before.begin(), before.end(), '\n')));
-    EXPECT_EQ(a.lineStart, lastFeed == std::string::npos ? 0 : lastFeed + 1);
+    // The line feeds before the match: those at offsets below its start.
+    const auto end = std::lower_bound(feeds.begin(), feeds.end(), o.position[0]);
+    EXPECT_EQ(a.line, 1 + static_cast<std::uint64_t>(end - feeds.begin()));
+    EXPECT_EQ(a.lineStart, end == feeds.begin() ? 0 : *(end - 1) + 1);
   }
 };
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TempFileTree.h"
+#include "Volume.h"
 #include "Watchdog.h"
 #include "engine/FlagWords.h"
 #include "engine/MatchFlags.h"
@@ -99,7 +100,7 @@ void ExpectGrepAtEveryChunkSize(const FileSpec& spec, const boost::regex& re, bo
 TEST(FileSearchTest, ChunkedGrepAgreesWithWholeFileGrep) {
   TempFileTree tree;
   std::mt19937 random(20240611);
-  for (int round = 0; round < 40; ++round) {
+  for (int round = 0; round < testing::Volume(20, 80); ++round) {
     const std::string content = RandomText(random);
     tree.Write("f.txt", content);
     const FileSpec spec = ParseFileSpec(tree.Path("f.txt"));
@@ -134,7 +135,7 @@ const char* const kCrossingExpressions[] = {
 TEST(FileSearchTest, ChunkedGrepAgreesWithWholeFileGrepOverLineFeeds) {
   TempFileTree tree;
   std::mt19937 random(20261208);
-  for (int round = 0; round < 30; ++round) {
+  for (int round = 0; round < testing::Volume(15, 60); ++round) {
     const std::string content = RandomCrossingText(random);
     tree.Write("f.txt", content);
     const FileSpec spec = ParseFileSpec(tree.Path("f.txt"));

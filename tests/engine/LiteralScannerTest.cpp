@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Volume.h"
 #include "engine/PairScanner.h"
 
 namespace RegexComponent::engine {
@@ -165,7 +166,7 @@ void CheckEveryOccurrence(const std::vector<Literal>& literals, const char* from
 TEST(LiteralScannerTest, FindsTheLeftmostOccurrenceLikeTryingEveryStart) {
   for (const std::uint64_t seed : {1u, 2u, 3u, 4u}) {
     Cases cases(seed);
-    for (int round = 0; round < 1500; ++round) {
+    for (int round = 0; round < testing::Volume(600, 3000); ++round) {
       const std::vector<Literal> literals = cases.Literals();
       // The subject alone in its own allocation, so that a read outside it
       // is the address sanitizer's to see; sub-ranges start and end at any
@@ -175,7 +176,7 @@ TEST(LiteralScannerTest, FindsTheLeftmostOccurrenceLikeTryingEveryStart) {
       for (int range = 0; range < 4; ++range) {
         const std::size_t i = range == 0 ? 0 : cases.Below(buffer.size() + 1);
         const std::size_t j = range == 0 ? buffer.size() : i + cases.Below(buffer.size() - i + 1);
-        SCOPED_TRACE(testing::Message() << "seed " << seed << " round " << round << " at " << i);
+        SCOPED_TRACE(::testing::Message() << "seed " << seed << " round " << round << " at " << i);
         CheckEveryOccurrence(literals, buffer.data() + i, buffer.data() + j);
         if (HasFatalFailure()) return;
       }

@@ -24,6 +24,7 @@
 
 #include "DescriptorLimit.h"
 #include "TempFileTree.h"
+#include "Volume.h"
 #include "engine/FlagWords.h"
 #include "engine/MatchFlags.h"
 
@@ -150,11 +151,12 @@ Case RandomCase(std::mt19937& random, const char* expression, bool find, std::si
 // what was thrown must agree, with a sink and without one.
 TEST(ParallelSearchThreads, AgreesWithTheSequentialSearchOnGeneratedTrees) {
   std::mt19937 random(20240613);
-  for (int tree_round = 0; tree_round < 4; ++tree_round) {
+  const int trees = testing::Volume(3, 8), rounds = testing::Volume(20, 40);
+  for (int tree_round = 0; tree_round < trees; ++tree_round) {
     TempFileTree tree;
     MakeTree(tree, random);
     const FileSpec spec = ParseFileSpec(tree.Path("*.txt"));
-    for (int round = 0; round < 30; ++round) {
+    for (int round = 0; round < rounds; ++round) {
       const ParallelSearchLimits limits = SmallLimits(random);
       ParallelFileSearch sequential(1, limits);
       ParallelFileSearch parallel(2 + static_cast<unsigned>(random() % 3), limits);
