@@ -62,6 +62,12 @@ FILES = {
     "big.txt": "".join("%07d some text %s\n" % (i, "hit" if i % 9973 == 0 else "...")
                        for i in range(1, 200101)),
     "globs.txt": "*.o\n*.h\n",
+    # Two empty patterns, which grep reads as one.
+    "two-empty.txt": "\n\n",
+    # -T makes the number field as wide as the file's size (plus one with -n).
+    "size8.txt": "\n\n\n\nabc\n",
+    "size9.txt": "\na\naaaaaa",
+    "size99.txt": "".join("%d\n" % i for i in range(1, 34)) + "x" * 9,
 }
 
 LINKS = {"tree/link-file": "a/x.c", "tree/link-dir": "a/b", "tree/dangling": "nowhere"}
@@ -99,6 +105,8 @@ RECURSIVE = [
     ["-r", "-l", "hello", "tree"], ["-r", "-L", "hello", "tree"], ["-r", "-c", "hello", "tree"],
     ["-r", "--include=*.c", "hello", "tree"], ["-r", "--exclude=*.o", "hello", "tree"],
     ["-r", "--exclude-dir=b", "hello", "tree"], ["-r", "--exclude-dir=a", "hello", "tree"],
+    ["-r", "--exclude-dir=b/", "hello", "tree"], ["-r", "--exclude-dir=a//", "hello", "tree"],
+    ["-r", "--exclude-dir=/", "hello", "tree"],
     ["-r", "--include=*.h", "--include=*.c", "hello", "tree"],
     ["-r", "--exclude=*.txt", "--include=*.txt", "hello", "tree"],
     ["-r", "--exclude-from=globs.txt", "hello", "tree"], ["-r", "-h", "hello", "tree"],
@@ -152,6 +160,18 @@ MISC = [
     (["--label=x", "hello"], "hello\n"), (["-c", "hello", "-", "-"], "hello\n"),
     (["-i", "HELLO", "-e", "World", "text.txt"], None), (["-e", "a", "-f", "empty.txt", "text.txt"], None),
     (["-G", "\\(", "text.txt"], "err-shape"), (["-E", "(", "text.txt"], "err-shape"),
+    # -m 0 selects nothing: -L lists every file it reads (status 1, as no
+    # line is selected), and -q, which overrides -L, ends at once.
+    (["-L", "-m0", "a"], "a\n"), (["-q", "-L", "-m0", "a"], "a\n"),
+    (["-L", "-m0", "hello", "text.txt", "binary.dat", "-", "missing.txt"], "hello\n"),
+    (["-L", "-m0", "-v", "zzz", "text.txt"], None), (["-L", "-m", "0", "-c", "hello", "text.txt"], None),
+    # Repeated empty patterns are the empty pattern, which -v leaves no line.
+    (["-v", "-c", "-e", "", "-e", ""], "a\n"), (["-v", "-e", "", "-e", "", "-e", "", "text.txt"], None),
+    (["-v", "-c", "-f", "two-empty.txt", "text.txt"], None), (["-v", "-c", "-e", "", "-e", "x"], "a\nx\n"),
+    (["-v", "-L", "-e", "", "-e", "", "text.txt"], None),
+    (["-T", "-n", "", "size8.txt", "size9.txt"], None), (["-T", "-n", "-h", "", "size9.txt"], None),
+    (["-T", "-b", "", "size9.txt"], None), (["-T", "-b", "-n", "", "size99.txt"], None),
+    (["-T", "-n", "x", "-"], "x\n"),
 ]
 
 

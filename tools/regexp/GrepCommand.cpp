@@ -61,11 +61,15 @@ void NoPatternIsInvertedEmpty(GrepSettings& s) {
 }
 
 // What grep sees needs no reading at all: -m 0, or -v with only the empty
-// pattern, which every line matches.
+// pattern, which every line matches. grep drops repeated patterns first, so
+// -e '' -e '' is the empty pattern alone. -L still lists every file, unless
+// -q (which overrides it) or --json (which ignores it) is given.
 bool NothingCanBeSelected(const GrepSettings& s) {
-  const bool onlyEmpty = s.patterns.size() == 1 && s.patterns[0].empty();
+  const auto empty = [](const std::string& pattern) { return pattern.empty(); };
+  const bool onlyEmpty = !s.patterns.empty() && std::all_of(s.patterns.begin(), s.patterns.end(), empty);
   const bool invertedEmpty = onlyEmpty && s.invert && !s.lineRegexp && !s.wordRegexp;
-  return (s.maxCount == 0 || invertedEmpty) && s.listFiles != ListFiles::NonMatching;
+  const bool listsUnselected = s.listFiles == ListFiles::NonMatching && !s.quiet && !s.json;
+  return (s.maxCount == 0 || invertedEmpty) && !listsUnselected;
 }
 
 engine::LineFit Fit(const GrepSettings& s) {

@@ -108,6 +108,7 @@ class Reader {
   bool ApplyShort(char letter, const std::string& value);
   void ApplyLong(std::string_view name, const std::string& value);
   void SetColor(const std::string& value);
+  void ExcludeDir(std::string glob);
   void ExcludeFrom(const std::string& file);
   void AddPatterns(const std::string& text, bool fromFile);
 
@@ -208,7 +209,7 @@ void Reader::ApplyLong(std::string_view name, const std::string& v) {
                             "unknown binary-files type");
   if (name == "include") s_.filters.push_back({NameFilter::Kind::Include, v});
   if (name == "exclude") s_.filters.push_back({NameFilter::Kind::Exclude, v});
-  if (name == "exclude-dir") s_.filters.push_back({NameFilter::Kind::ExcludeDir, v});
+  if (name == "exclude-dir") ExcludeDir(v);
   if (name == "exclude-from") ExcludeFrom(v);
   if (name == "group-separator") s_.groupSeparator = v;
   if (name == "no-group-separator") s_.groupSeparator.reset();
@@ -226,6 +227,13 @@ void Reader::SetColor(const std::string& v) {
                     {ColorWhen::Always, ColorWhen::Always, ColorWhen::Always, ColorWhen::Never, ColorWhen::Never,
                      ColorWhen::Never, ColorWhen::Auto, ColorWhen::Auto, ColorWhen::Auto},
                     ("invalid argument '" + when + "' for '--color'").c_str());
+}
+
+// A directory's name never ends in '/', so grep drops the slashes a glob
+// ends with ("dir/" excludes "x/dir"); "/" alone stays.
+void Reader::ExcludeDir(std::string glob) {
+  while (glob.size() > 1 && glob.back() == '/') glob.pop_back();
+  s_.filters.push_back({NameFilter::Kind::ExcludeDir, glob});
 }
 
 // One glob per line of FILE.

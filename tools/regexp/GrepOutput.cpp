@@ -49,6 +49,8 @@ bool GrepPrinter::Binary() {
 }
 
 bool GrepPrinter::Line(const engine::LineView& line, bool selected) {
+  // -m 0 (here only with -L) selects no line, so -L lists the file.
+  if (s_.maxCount == 0) return false;
   if (maxReached_) return TrailingContext(line);
   if (!selected) {
     if (afterLeft_ > 0) {

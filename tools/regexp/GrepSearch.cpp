@@ -61,8 +61,11 @@ GrepFileResult GrepFileSearch::Search(int fd, const struct stat& info, const std
     return result;
   }
   const bool regular = S_ISREG(info.st_mode);
-  // -T lines numbers up in a field as wide as the file's size needs.
-  const int width = !s_.initialTab ? 0 : regular ? DigitCount(static_cast<std::uint64_t>(info.st_size)) : 19;
+  // -T lines numbers up in a field as wide as grep makes it: as many digits
+  // as the file's size has, or its size plus one with -n (a 9-byte file
+  // gets two columns), or the largest int64 when the file has no size.
+  const std::uint64_t largest = static_cast<std::uint64_t>(info.st_size) + (s_.lineNumber ? 1 : 0);
+  const int width = !s_.initialTab ? 0 : regular ? DigitCount(largest) : 19;
   sink_.Begin(name, showName, width);
   try {
     search_.Run(fd, regular ? static_cast<std::uint64_t>(info.st_size) : 0, lines);
