@@ -203,6 +203,24 @@ TEST_F(Cli, GrepFilesAndFindFilesWalkTheTree) {
   ExpectError(Run({"findfiles", "foo"}), "no file specification");
 }
 
+// Options may come before the subcommand, its own ones too; the values of
+// options (-e grep, -j 1) are not taken for the subcommand's name.
+TEST_F(Cli, OptionsBeforeTheSubcommandApplyAsAfterIt) {
+  tree.Write("a.txt", "x foo\nFOO\n");
+  tree.Write("sub/b.txt", "foofoo\n");
+  EXPECT_EQ(Run({"-j", "1", "grepfiles", "foo", "*.txt"}).out, "a.txt:2:foo\n");
+  EXPECT_EQ(Run({"-r", "-c", "grepfiles", "foo", "*.txt"}).out, "a.txt:1\nsub/b.txt:2\n");
+  EXPECT_EQ(Run({"-rj1", "-i", "grepfiles", "-c", "foo", "*.txt"}).out, "a.txt:2\nsub/b.txt:2\n");
+  EXPECT_EQ(Run({"-rj", "1", "findfiles", "-c", "foo", "*"}).out, "2\n");
+  EXPECT_EQ(Run({"--workers", "1", "-l", "grepfiles", "-r", "FOO", "*"}).out, "a.txt\n");
+  EXPECT_EQ(Run({"-e", "grep", "--text", "grepping", "search"}).out.substr(0, 12), "match: grep\n");
+  EXPECT_EQ(Run({"-o", "merge", "o+", "<$&>", "a.txt"}).out, "<oo>");
+  EXPECT_EQ(Run({"--format-string", "[$&]", "format", "o+", "a.txt"}).out, "[oo]\n");
+  // An option another subcommand owns is refused wherever it stands.
+  ExpectError(Run({"-j", "1", "search", "foo", "a.txt"}), "-j");
+  ExpectError(Run({"-e", "x", "grep", "x", "a.txt"}), "after the word grep");
+}
+
 // The tool reads a file specification as the walk does: an escaped wildcard
 // or a '[' without ']' leaves a plain name, which must then exist.
 TEST_F(Cli, EscapedWildcardAndUnclosedBracketNameOneFile) {
@@ -392,6 +410,23 @@ TEST_F(Cli, GrepJsonGivesEachMatchWithGroupsAndOffsets) {
   // Text that is not UTF-8 is given as base64 bytes; quotes and controls are escaped.
   tree.Write("b.txt", "\xff\"\t\x01\n");
   EXPECT_NE(Run({"grep", "--json", "-F", "\"", "b.txt"}).out.find("\"lines\":{\"bytes\":\"/yIJAQo=\"}"),
+            std::string::npos);
+  // A binary file's selected line is not printed, but its matches are
+  // counted with it, as a text file's are (none with -v).
+  tree.Write("bin.dat", std::string("ab ab\n\0\nab\n", 11));
+  const std::string binaryEnd = "{\"type\":\"end\",\"data\":{\"path\":{\"text\":\"bin.dat\"},\"binary\":true,";
+  const Result bin = Run({"grep", "--json", "ab", "bin.dat"});
+  EXPECT_EQ(bin.status, 0);
+  EXPECT_NE(bin.out.find(binaryEnd + "\"stats\":{\"matched_lines\":1,\"matches\":2}}}\n"), std::string::npos)
+      << bin.out;
+  EXPECT_EQ(bin.out.find("\"type\":\"match\""), std::string::npos) << bin.out;
+  EXPECT_NE(bin.out.find("\"matched_lines\":1,\"matches\":2}}}\n", bin.out.find("summary")), std::string::npos)
+      << bin.out;
+  EXPECT_NE(Run({"grep", "--json", "-v", "zz", "bin.dat"})
+                .out.find(binaryEnd + "\"stats\":{\"matched_lines\":1,\"matches\":0}"),
+            std::string::npos);
+  EXPECT_NE(Run({"grep", "--json", "-I", "ab", "bin.dat"})
+                .out.find(binaryEnd + "\"stats\":{\"matched_lines\":0,\"matches\":0}"),
             std::string::npos);
   tree.Write("u.txt", "\"\t\x01\n");
   EXPECT_NE(Run({"grep", "--json", "-F", "\"", "u.txt"}).out.find("\"lines\":{\"text\":\"\\\"\\t\\u0001\\n\"}"),

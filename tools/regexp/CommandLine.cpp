@@ -1,6 +1,9 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -160,27 +163,48 @@ void AddCommands(CLI::App& app, Settings& s) {
   }
 }
 
-// Whether the subcommand is grep with options of the other subcommands in
-// front of it ("regexp -i grep x"), which grep's own parser never sees.
-bool GrepAfterOptions(int argc, char** argv) {
-  static const char* const kTakesValue[] = {"-e", "--expression", "--form", "--save-form"};
+// The options that take their value from the next argument: the tool's
+// own and the subcommands'.
+bool TakesNextArgument(const std::string& arg) {
+  static const char* const kLong[] = {"--expression",    "--form", "--save-form",
+                                      "--format-string", "--text", "--workers"};
+  if (arg.compare(0, 2, "--") == 0) return std::find(std::begin(kLong), std::end(kLong), arg) != std::end(kLong);
+  // In a cluster of short options ("-rj 2"), -e or -j takes the rest of the
+  // cluster, or the next argument when it ends the cluster.
+  for (std::size_t i = 1; i < arg.size(); ++i)
+    if (arg[i] == 'e' || arg[i] == 'j') return i + 1 == arg.size();
+  return false;
+}
+
+// Where the subcommand's name is: the first argument that is neither an
+// option nor an option's value, when it names a subcommand; 0 otherwise.
+int SubcommandAt(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "grep") return true;
-    if (arg.empty() || arg[0] != '-' || arg == "--") return false;
-    for (const char* option : kTakesValue)
-      if (arg == option) ++i;
+    if (arg == "--") return 0;
+    if (arg.size() < 2 || arg[0] != '-') {
+      const auto named = [&arg](const CommandInfo& info) { return arg == info.name; };
+      return std::any_of(std::begin(kCommands), std::end(kCommands), named) ? i : 0;
+    }
+    if (TakesNextArgument(arg)) ++i;
   }
-  return false;
+  return 0;
 }
 
 }  // namespace
 
 int ParseCommandLine(int argc, char** argv, Settings& settings) {
-  if (GrepAfterOptions(argc, argv)) {
+  const int at = SubcommandAt(argc, argv);
+  // grep's own parser never sees the options in front of it ("regexp -i grep x").
+  if (at > 1 && std::strcmp(argv[at], "grep") == 0) {
     std::fprintf(stderr, "regexp: the options of grep go after the word grep (see regexp grep --help)\n");
     return kTrouble;
   }
+  // CLI11 gives a subcommand only the options after its name, so the name
+  // moves in front of the options before it; the tool's own options still
+  // reach the tool from there (fallthrough).
+  std::vector<char*> args(argv, argv + argc);
+  if (at > 1) std::rotate(args.begin() + 1, args.begin() + at, args.begin() + at + 1);
   CLI::App app("Search, match, grep and merge text with the RegularExpression component.", "regexp");
   app.footer(kFooter);
   app.set_version_flag("--version", "regexp " RC_VERSION);
@@ -188,7 +212,7 @@ int ParseCommandLine(int argc, char** argv, Settings& settings) {
   AddCommonOptions(app, settings);
   AddCommands(app, settings);
   try {
-    app.parse(argc, argv);
+    app.parse(argc, args.data());
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(e);
     // The parser's message ends with the argument it refused, which may be huge.

@@ -121,7 +121,12 @@ bool GrepJsonPrinter::Binary() {
 
 bool GrepJsonPrinter::Line(const engine::LineView& line, bool) {
   ++lines_;
-  if (binary_) return false;
+  if (binary_) {
+    // The line goes unprinted, but its matches count as a printed line's
+    // do, so that "matches" agrees with "matched_lines".
+    if (!s_.invert) matches_ += CountMatches(line);
+    return false;
+  }
   out_.Write("{\"type\":\"match\",\"data\":{");
   Path();
   out_.Write(",\"lines\":");
@@ -177,6 +182,20 @@ void GrepJsonPrinter::Submatches(const engine::LineView& line) {
   }
 }
 
+std::uint64_t GrepJsonPrinter::CountMatches(const engine::LineView& line) const {
+  boost::cmatch match;
+  std::uint64_t count = 0;
+  for (const char* cur = line.begin; cur <= line.end && matcher_.Find(line.begin, line.end, cur, match);) {
+    if (match.length(0) == 0) {
+      cur = match[0].first + 1;
+      continue;
+    }
+    ++count;
+    cur = match[0].second;
+  }
+  return count;
+}
+
 void GrepJsonPrinter::Add(const GrepTally& file) {
   ++searches_;
   if (file.lines > 0) ++searchesWithMatch_;
@@ -185,7 +204,7 @@ void GrepJsonPrinter::Add(const GrepTally& file) {
 }
 
 std::uint64_t GrepJsonPrinter::End() {
-  if (s_.binaryFiles == BinaryFiles::WithoutMatch && binary_) lines_ = 0;
+  if (s_.binaryFiles == BinaryFiles::WithoutMatch && binary_) lines_ = matches_ = 0;
   Add(Tally());
   out_.Write("{\"type\":\"end\",\"data\":{");
   Path();
