@@ -124,7 +124,7 @@ bool GrepJsonPrinter::Line(const engine::LineView& line, bool) {
   if (binary_) {
     // The line goes unprinted, but its matches count as a printed line's
     // do, so that "matches" agrees with "matched_lines".
-    if (!s_.invert) matches_ += CountMatches(line);
+    if (!s_.invert) matches_ += ForEachMatch(line, [](const boost::cmatch&, std::uint64_t) {});
     return false;
   }
   out_.Write("{\"type\":\"match\",\"data\":{");
@@ -153,19 +153,28 @@ void GrepJsonPrinter::Span(const engine::LineView& line, const boost::csub_match
   out_.Number(static_cast<std::uint64_t>(span.second - line.begin));
 }
 
-// Every non-empty match in the line, each with its groups (null for a group
-// that took no part).
-void GrepJsonPrinter::Submatches(const engine::LineView& line) {
+// Calls `onMatch` with each non-empty match in the line, left to right; an
+// empty match is stepped over by one byte. Returns how many there were.
+template <typename OnMatch>
+std::uint64_t GrepJsonPrinter::ForEachMatch(const engine::LineView& line, OnMatch&& onMatch) const {
   boost::cmatch match;
-  bool first = true;
+  std::uint64_t count = 0;
   for (const char* cur = line.begin; cur <= line.end && matcher_.Find(line.begin, line.end, cur, match);) {
     if (match.length(0) == 0) {
       cur = match[0].first + 1;
       continue;
     }
-    ++matches_;
-    if (!first) out_.Put(',');
-    first = false;
+    onMatch(match, count++);
+    cur = match[0].second;
+  }
+  return count;
+}
+
+// Every non-empty match in the line, each with its groups (null for a group
+// that took no part).
+void GrepJsonPrinter::Submatches(const engine::LineView& line) {
+  matches_ += ForEachMatch(line, [&](const boost::cmatch& match, std::uint64_t index) {
+    if (index > 0) out_.Put(',');
     Span(line, match[0]);
     out_.Write(",\"groups\":[");
     for (std::size_t i = 1; i < match.size(); ++i) {
@@ -178,22 +187,7 @@ void GrepJsonPrinter::Submatches(const engine::LineView& line) {
       out_.Put('}');
     }
     out_.Write("]}");
-    cur = match[0].second;
-  }
-}
-
-std::uint64_t GrepJsonPrinter::CountMatches(const engine::LineView& line) const {
-  boost::cmatch match;
-  std::uint64_t count = 0;
-  for (const char* cur = line.begin; cur <= line.end && matcher_.Find(line.begin, line.end, cur, match);) {
-    if (match.length(0) == 0) {
-      cur = match[0].first + 1;
-      continue;
-    }
-    ++count;
-    cur = match[0].second;
-  }
-  return count;
+  });
 }
 
 void GrepJsonPrinter::Add(const GrepTally& file) {

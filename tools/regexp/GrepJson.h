@@ -33,8 +33,8 @@ class GrepJsonPrinter final : public GrepSink {
  private:
   void Path();
   void Submatches(const engine::LineView& line);
-  // The non-empty matches in the line, as Submatches lists them.
-  std::uint64_t CountMatches(const engine::LineView& line) const;
+  template <typename OnMatch>
+  std::uint64_t ForEachMatch(const engine::LineView& line, OnMatch&& onMatch) const;
   void Span(const engine::LineView& line, const boost::csub_match& span);
   void Text(std::string_view text);
   void EndObject();
