@@ -9,14 +9,11 @@ strings) and ASCII text in the C locale. Recursive runs are compared as
 multisets of lines, since grep lists a directory in the order it reads it
 and regexp in name order.
 
-The cases are dealt round-robin to SHARDS runs (default 1) so that each
-runs well within a test's time limit; run K of them takes case K, K+SHARDS,
-and so on. Under a sanitizer (RC_SANITIZED=1, set by the build), where
-starting the tool alone costs a tenth of a second, a covering subset runs:
-every pattern, option set, colour setting, recursive and other case, with
-the crossed lists thinned (each pattern with some of the options it is
-crossed with, and so on); the plain build and a soak run (RC_SOAK=1) take
-every combination.
+The cases are dealt to SHARDS runs, and under a sanitizer a covering subset
+runs (see run_scope.py): every pattern, option set, colour setting,
+recursive and other case, with the crossed lists thinned (each pattern with
+some of the options it is crossed with, and so on); the plain build and a
+soak run take every combination.
 
 usage: grep_side_by_side.py REGEXP GREP SCRATCH_DIR [K SHARDS]
 """
@@ -26,15 +23,7 @@ import shutil
 import subprocess
 import sys
 
-COVERING = (os.environ.get("RC_SANITIZED", "0") not in ("", "0")
-            and os.environ.get("RC_SOAK", "0") in ("", "0"))
-
-
-def crossed(i, j, every):
-    """Whether the pair (i, j) of two crossed lists runs: all of them, or,
-    in the covering subset, one in `every` along each diagonal."""
-    return not COVERING or (i + j) % every == 0
-
+from run_scope import crossed, shard
 
 LONG = "x" * 3000 + " needle " + "y" * 3000
 
@@ -274,17 +263,17 @@ def cases():
 
 def main():
     regexp, grep, scratch = sys.argv[1:4]
-    shard, shards = (int(sys.argv[4]), int(sys.argv[5])) if len(sys.argv) > 5 else (0, 1)
+    index, shards = shard(sys.argv, 4)
     version = subprocess.run([grep, "--version"], capture_output=True).stdout
     if not version.startswith(b"grep (GNU grep) 3."):
         print("skipped: %s is not GNU grep 3" % grep)
         return 77
-    root = os.path.join(scratch, "grep-side-by-side-%d" % shard)
+    root = os.path.join(scratch, "grep-side-by-side-%d" % index)
     build_tree(root)
-    all_cases = list(cases())[shard::shards]
+    all_cases = list(cases())[index::shards]
     with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
         failures = [f for f in pool.map(lambda c: compare(c, regexp, grep, root), all_cases) if f]
-    if shard == 0:
+    if index == 0:
         failures += [f for f in [output_is_input(regexp, grep, root)] if f]
     for failure in failures:
         print(failure)

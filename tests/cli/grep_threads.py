@@ -10,14 +10,11 @@ unreadable one, a symbolic link to a file whose reading fails, a match on a
 last line without a line feed, and files that begin and end with selected
 lines, so that context groups and their separators cross file boundaries.
 
-The cases are dealt round-robin to SHARDS runs (default 1) so that each
-runs well within a test's time limit; run K of them takes case K, K+SHARDS,
-and so on. RC_SOAK=1 makes the large files as large as a soak run wants and
-adds thread counts. Under a sanitizer (RC_SANITIZED=1, set by the build),
-where starting the tool alone costs a tenth of a second, a covering subset
-runs: every option set (each with one of the patterns, in turn), every
-pattern and every operand list, and each stream mode with one thread count;
-the plain build and a soak run take every combination.
+The cases are dealt to SHARDS runs (see run_scope.py). A soak run makes the
+large files as large as it wants and adds thread counts. Under a sanitizer
+a covering subset runs: every option set (each with one of the patterns,
+in turn), every pattern and every operand list, and each stream mode with
+one thread count; the plain build and a soak run take every combination.
 
 usage: grep_threads.py REGEXP SCRATCH_DIR [K SHARDS]
 """
@@ -27,8 +24,8 @@ import shutil
 import subprocess
 import sys
 
-SOAK = os.environ.get("RC_SOAK", "0") not in ("", "0")
-COVERING = os.environ.get("RC_SANITIZED", "0") not in ("", "0") and not SOAK
+from run_scope import COVERING, SOAK, crossed, shard
+
 
 # --threads=0 is a worker per core, the default.
 THREADS = ["--threads=4", "--threads=0"] + (["--threads=2", "--threads=7"] if SOAK else [])
@@ -92,7 +89,7 @@ PATTERNS = [["hit"], ["-E", "hit (first|last)"], ["-F", "zzz"], ["-e", "^"]]
 def cases():
     for i, options in enumerate(OPTIONS):
         for j, pattern in enumerate(PATTERNS):
-            if not COVERING or (i + j) % len(PATTERNS) == 0:
+            if crossed(i, j, len(PATTERNS)):
                 yield ["-R"] + options + pattern + ["t"]
     # Operands: a missing file, standard input and a directory among files.
     for options in ([], ["-n", "-C1"], ["-c"], ["-q"], ["--json"]):
@@ -168,13 +165,13 @@ def closed_output(regexp, root):
 
 def main():
     regexp, scratch = sys.argv[1:3]
-    shard, shards = (int(sys.argv[3]), int(sys.argv[4])) if len(sys.argv) > 4 else (0, 1)
-    root = os.path.join(scratch, "grep-threads-%d" % shard)
+    index, shards = shard(sys.argv, 3)
+    root = os.path.join(scratch, "grep-threads-%d" % index)
     build_tree(root)
-    all_cases = list(cases())[shard::shards]
+    all_cases = list(cases())[index::shards]
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
         failures = [f for fs in pool.map(lambda c: compare(regexp, root, c), all_cases) for f in fs]
-    if shard == 0:
+    if index == 0:
         failures += standard_input_file(regexp, root) + closed_output(regexp, root)
     for failure in failures:
         print(failure)
