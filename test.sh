@@ -53,21 +53,10 @@ build() {
 
 phase "install what is missing" bash scripts/install-deps.sh
 
-# Line tables (-g1) are what a failure's stack trace needs; full debug
-# information would double the build. The test programs themselves build at
-# -O1; what they test is built at -O2.
-suite "normal (optimised)" build/test "" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DRC_TEST_COMPILE_OPTIONS=-O1
-
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  suite "AddressSanitizer + UBSan" build/asan "" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g1" \
-  -DRC_SANITIZE=address,undefined -DRC_BUILD_EXAMPLES=OFF
-
-# The ThreadSanitizer build holds only the test sources with threaded suites
-# and the tool, whose threads the grep tests run.
-TSAN_OPTIONS=halt_on_error=1 \
-  suite "ThreadSanitizer (threaded tests)" build/tsan "-R Thread" -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DRC_SANITIZE=thread -DRC_BUILD_EXAMPLES=OFF
+source scripts/test-builds.sh
+suite "normal (optimised)" "$normal_dir" "$normal_filter" "${normal_cmake[@]}"
+suite "AddressSanitizer + UBSan" "$asan_dir" "$asan_filter" "${asan_cmake[@]}"
+suite "ThreadSanitizer (threaded tests)" "$tsan_dir" "$tsan_filter" "${tsan_cmake[@]}"
 
 # A few seconds of fuzzing replay the seed corpora and try a few thousand
 # inputs; an unoptimised build does that as well and builds far sooner.

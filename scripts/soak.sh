@@ -26,16 +26,12 @@ soak() {
   python3 scripts/test-times.py "$dir/soak-times.xml" --limit 1800 --slowest 10
 }
 
+source scripts/test-builds.sh
 echo "== soak: normal (optimised)"
-soak build/test "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
-  -DRC_TEST_COMPILE_OPTIONS=-O1
+soak "$normal_dir" "$normal_filter" "${normal_cmake[@]}"
 echo "== soak: AddressSanitizer + UBSan"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  soak build/asan "" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g1" \
-  -DRC_SANITIZE=address,undefined -DRC_BUILD_EXAMPLES=OFF
+soak "$asan_dir" "$asan_filter" "${asan_cmake[@]}"
 echo "== soak: ThreadSanitizer (threaded tests)"
-TSAN_OPTIONS=halt_on_error=1 \
-  soak build/tsan "-R Thread" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
-  -DRC_SANITIZE=thread -DRC_BUILD_EXAMPLES=OFF
+soak "$tsan_dir" "$tsan_filter" "${tsan_cmake[@]}"
 echo "== soak: fuzz targets, ${fuzz_seconds} s each"
 bash fuzz/run.sh "$fuzz_seconds"
