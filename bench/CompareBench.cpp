@@ -31,7 +31,7 @@
 #include <RegexComponent/RegularExpression.h>
 
 #include "TextGenerator.h"
-#include "engine/PrefilteredSearch.h"
+#include "engine/prefilter/PrefilteredSearch.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/FormatExpander.h"
-#include "engine/MatchFlags.h"
-#include "engine/MergeEngine.h"
+#include "engine/match/FormatExpander.h"
+#include "engine/expression/MatchFlags.h"
+#include "engine/match/MergeEngine.h"
 
 namespace {
 

@@ -25,10 +25,10 @@
 #include <unistd.h>
 
 #include "GrepComparison.h"
-#include "engine/FileSearch.h"
-#include "engine/FlagWords.h"
-#include "engine/MatchFlags.h"
-#include "engine/SyntaxTranslator.h"
+#include "engine/search/FileSearch.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/expression/MatchFlags.h"
+#include "engine/expression/SyntaxTranslator.h"
 
 namespace {
 

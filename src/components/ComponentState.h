@@ -13,7 +13,7 @@
 #include <boost/regex.hpp>
 
 #include "RegexComponent/RegularExpressionCustom.h"
-#include "engine/MatchGuard.h"
+#include "engine/match/MatchGuard.h"
 
 namespace RegexComponent::detail {
 

@@ -8,9 +8,9 @@
 #include "RegexComponent/RegularExpressionCustom.h"
 
 #include "components/ComponentState.h"
-#include "engine/FileSpec.h"
-#include "engine/MatchFlags.h"
-#include "engine/ViewSearch.h"
+#include "engine/files/FileSpec.h"
+#include "engine/expression/MatchFlags.h"
+#include "engine/search/ViewSearch.h"
 
 namespace RegexComponent {
 

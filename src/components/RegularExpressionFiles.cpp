@@ -6,7 +6,7 @@
 
 #include "components/ComponentState.h"
 #include "components/ComponentSupport.h"
-#include "engine/RegEx.h"
+#include "engine/search/RegEx.h"
 
 namespace RegexComponent {
 

@@ -9,9 +9,9 @@
 #include "RegexComponent/RegularExpressionCustom.h"
 #include "components/ComponentState.h"
 #include "components/ComponentSupport.h"
-#include "engine/LineCounter.h"
-#include "engine/MatchFlags.h"
-#include "engine/PrefilteredSearch.h"
+#include "engine/search/LineCounter.h"
+#include "engine/expression/MatchFlags.h"
+#include "engine/prefilter/PrefilteredSearch.h"
 
 namespace RegexComponent {
 

@@ -4,9 +4,9 @@
 #include "RegexComponent/RegularExpressionCustom.h"
 
 #include "components/ComponentState.h"
-#include "engine/FormatExpander.h"
-#include "engine/MatchFlags.h"
-#include "engine/MergeEngine.h"
+#include "engine/match/FormatExpander.h"
+#include "engine/expression/MatchFlags.h"
+#include "engine/match/MergeEngine.h"
 
 namespace RegexComponent {
 

@@ -4,9 +4,9 @@
 
 #include "components/ComponentState.h"
 #include "components/ComponentSupport.h"
-#include "engine/LineCounter.h"
-#include "engine/MatchFlags.h"
-#include "engine/PrefilteredSearch.h"
+#include "engine/search/LineCounter.h"
+#include "engine/expression/MatchFlags.h"
+#include "engine/prefilter/PrefilteredSearch.h"
 
 namespace RegexComponent {
 

@@ -4,9 +4,9 @@
 #include "RegexComponent/RegularExpressionCustom.h"
 
 #include "components/ComponentState.h"
-#include "engine/LineCounter.h"
-#include "engine/MatchFlags.h"
-#include "engine/MatchGuard.h"
+#include "engine/search/LineCounter.h"
+#include "engine/expression/MatchFlags.h"
+#include "engine/match/MatchGuard.h"
 
 namespace RegexComponent {
 

@@ -1,11 +1,11 @@
 // RegularExpressionCustom: class metadata. The set type infos of Options
-// and Matches (names from the member tables in engine/OptionMembers.h),
+// and Matches (names from the member tables in engine/expression/OptionMembers.h),
 // the declared property list the published classes choose from, and the
 // meta-class of StaticClass.
 #include "RegexComponent/RegularExpressionCustom.h"
 
 #include "components/ComponentState.h"
-#include "engine/OptionMembers.h"
+#include "engine/expression/OptionMembers.h"
 
 namespace RegexComponent {
 

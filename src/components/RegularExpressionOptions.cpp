@@ -1,14 +1,14 @@
 // RegularExpressionCustom: the two option sets (their setters and flag
 // words) and the lazy compilation of the expression they feed. The rules
 // the setters apply are in engine/OptionRules, the members' flag values in
-// engine/OptionMembers.h.
+// engine/expression/OptionMembers.h.
 #include "RegexComponent/RegularExpressionCustom.h"
 
 #include "components/ComponentState.h"
-#include "engine/MatchGuard.h"
-#include "engine/OptionMembers.h"
-#include "engine/OptionRules.h"
-#include "engine/SyntaxTranslator.h"
+#include "engine/match/MatchGuard.h"
+#include "engine/expression/OptionMembers.h"
+#include "engine/expression/OptionRules.h"
+#include "engine/expression/SyntaxTranslator.h"
 
 namespace RegexComponent {
 

@@ -20,7 +20,7 @@
 
 #include "EventRecorder.h"
 #include "components/ComponentTestAccess.h"
-#include "engine/FlagWords.h"
+#include "engine/expression/FlagWords.h"
 
 using namespace RegexComponent;
 using RE = RegularExpressionCustom;

@@ -1,4 +1,4 @@
-#include "engine/ChunkReader.h"
+#include "engine/files/ChunkReader.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "engine/FileSearch.h"
+#include "engine/search/FileSearch.h"
 
 #include <unistd.h>
 
@@ -13,8 +13,8 @@
 #include "TempFileTree.h"
 #include "Volume.h"
 #include "Watchdog.h"
-#include "engine/FlagWords.h"
-#include "engine/MatchFlags.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/expression/MatchFlags.h"
 
 namespace RegexComponent::engine {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/FileSpec.h"
+#include "engine/files/FileSpec.h"
 
 #include <gtest/gtest.h>
 

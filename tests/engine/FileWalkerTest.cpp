@@ -1,4 +1,4 @@
-#include "engine/FileWalker.h"
+#include "engine/files/FileWalker.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

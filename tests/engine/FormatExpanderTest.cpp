@@ -1,4 +1,4 @@
-#include "engine/FormatExpander.h"
+#include "engine/match/FormatExpander.h"
 
 #include <string>
 

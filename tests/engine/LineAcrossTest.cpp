@@ -14,12 +14,12 @@
 
 #include "RandomLines.h"
 #include "TempFileTree.h"
-#include "engine/FlagWords.h"
-#include "engine/LineSearch.h"
-#include "engine/LiteralAnalysis.h"
-#include "engine/MatchFlags.h"
-#include "engine/MatchGuard.h"
-#include "engine/SyntaxTranslator.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/search/LineSearch.h"
+#include "engine/prefilter/LiteralAnalysis.h"
+#include "engine/expression/MatchFlags.h"
+#include "engine/match/MatchGuard.h"
+#include "engine/expression/SyntaxTranslator.h"
 
 namespace RegexComponent::engine {
 namespace {

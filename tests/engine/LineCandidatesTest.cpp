@@ -12,10 +12,10 @@
 
 #include "RandomLines.h"
 #include "TempFileTree.h"
-#include "engine/ExtendedAsPerl.h"
-#include "engine/FlagWords.h"
-#include "engine/LineSearch.h"
-#include "engine/RepeatShape.h"
+#include "engine/expression/ExtendedAsPerl.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/search/LineSearch.h"
+#include "engine/expression/RepeatShape.h"
 
 namespace RegexComponent::engine {
 namespace {

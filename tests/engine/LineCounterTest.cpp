@@ -1,6 +1,6 @@
 // The line counter behind Grep, ForEachMatch and the match events: lines and
 // line starts in one pass, 64-bit past 4 GiB, and their 32-bit event form.
-#include "engine/LineCounter.h"
+#include "engine/search/LineCounter.h"
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>

@@ -1,4 +1,4 @@
-#include "engine/LineMatcher.h"
+#include "engine/match/LineMatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/FlagWords.h"
-#include "engine/GnuBasic.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/expression/GnuBasic.h"
 
 namespace RegexComponent::engine {
 namespace {

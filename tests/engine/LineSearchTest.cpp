@@ -1,4 +1,4 @@
-#include "engine/LineSearch.h"
+#include "engine/search/LineSearch.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "TempFileTree.h"
-#include "engine/FlagWords.h"
+#include "engine/expression/FlagWords.h"
 
 namespace RegexComponent::engine {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/LiteralAnalysis.h"
+#include "engine/prefilter/LiteralAnalysis.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/FlagWords.h"
-#include "engine/MatchFlags.h"
-#include "engine/SyntaxTranslator.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/expression/MatchFlags.h"
+#include "engine/expression/SyntaxTranslator.h"
 
 namespace RegexComponent::engine {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/LiteralQuoting.h"
+#include "engine/expression/LiteralQuoting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/LiteralScanner.h"
+#include "engine/prefilter/LiteralScanner.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Volume.h"
-#include "engine/PairScanner.h"
+#include "engine/prefilter/PairScanner.h"
 
 namespace RegexComponent::engine {
 namespace {

@@ -1,11 +1,11 @@
-#include "engine/MatchFlags.h"
+#include "engine/expression/MatchFlags.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
-#include "engine/FlagWords.h"
+#include "engine/expression/FlagWords.h"
 
 namespace RegexComponent::engine {
 namespace {

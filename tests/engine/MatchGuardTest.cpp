@@ -1,4 +1,4 @@
-#include "engine/MatchGuard.h"
+#include "engine/match/MatchGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 
 #include "Volume.h"
 #include "Watchdog.h"
-#include "engine/FlagWords.h"
-#include "engine/MatchFlags.h"
-#include "engine/MergeEngine.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/expression/MatchFlags.h"
+#include "engine/match/MergeEngine.h"
 
 namespace RegexComponent::engine {
 namespace {

@@ -1,12 +1,12 @@
-#include "engine/MergeEngine.h"
+#include "engine/match/MergeEngine.h"
 
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "engine/FlagWords.h"
-#include "engine/FormatExpander.h"
-#include "engine/MatchFlags.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/match/FormatExpander.h"
+#include "engine/expression/MatchFlags.h"
 
 namespace RegexComponent::engine {
 namespace {

@@ -1,7 +1,7 @@
 // The option-set rules applied directly: a table of requested and stored
 // sets with the set each rule stores, then properties checked over every
 // set (or every pair, for the 12-member match sets).
-#include "engine/OptionRules.h"
+#include "engine/expression/OptionRules.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // many small and a few large outputs, pieces cut small, clients that stop
 // or throw at a given task, and the bound on what is in flight. The suite's
 // name holds "Thread" so that the ThreadSanitizer run picks it up.
-#include "engine/OrderedPipeline.h"
+#include "engine/pipeline/OrderedPipeline.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // that stop or throw at the k-th match, a file on which the matcher throws,
 // small chunks and small pieces. The suite's name holds "Thread" so that
 // the ThreadSanitizer run picks it up.
-#include "engine/ParallelFileSearch.h"
+#include "engine/pipeline/ParallelFileSearch.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -25,8 +25,8 @@
 #include "DescriptorLimit.h"
 #include "TempFileTree.h"
 #include "Volume.h"
-#include "engine/FlagWords.h"
-#include "engine/MatchFlags.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/expression/MatchFlags.h"
 
 namespace RegexComponent::engine {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/PrefilteredSearch.h"
+#include "engine/prefilter/PrefilteredSearch.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "GrepComparison.h"
-#include "engine/FlagWords.h"
-#include "engine/MatchFlags.h"
-#include "engine/SyntaxTranslator.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/expression/MatchFlags.h"
+#include "engine/expression/SyntaxTranslator.h"
 
 namespace RegexComponent::engine {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/LineMatcher.h"
+#include "engine/match/LineMatcher.h"
 
 namespace RegexComponent::engine {
 

@@ -1,7 +1,7 @@
 // Counts from RegEx::GrepFiles and FindFiles against GNU grep on a generated
 // tree, for expressions that mean the same to both: no empty matches, no
 // line feeds in a match, POSIX leftmost-longest alternation.
-#include "engine/RegEx.h"
+#include "engine/search/RegEx.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/RegEx.h"
+#include "engine/search/RegEx.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "TempFileTree.h"
-#include "engine/FlagWords.h"
+#include "engine/expression/FlagWords.h"
 
 namespace RegexComponent {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/SyntaxTranslator.h"
+#include "engine/expression/SyntaxTranslator.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/FlagWords.h"
+#include "engine/expression/FlagWords.h"
 
 namespace RegexComponent::engine {
 namespace {

@@ -10,7 +10,7 @@
 
 #include <boost/regex.hpp>
 
-#include "engine/PrefilteredSearch.h"
+#include "engine/prefilter/PrefilteredSearch.h"
 
 namespace RegexComponent::testing {
 

@@ -29,8 +29,8 @@
 #include "GrepWalk.h"
 #include "GrepWriter.h"
 #include "TempFileTree.h"
-#include "engine/FlagWords.h"
-#include "engine/LineMatcher.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/match/LineMatcher.h"
 
 namespace RegexComponent::tool {
 namespace {

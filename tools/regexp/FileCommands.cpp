@@ -14,9 +14,9 @@
 
 #include "Commands.h"
 #include "ToolError.h"
-#include "engine/FileSpec.h"
-#include "engine/LiteralQuoting.h"
-#include "engine/RegEx.h"
+#include "engine/files/FileSpec.h"
+#include "engine/expression/LiteralQuoting.h"
+#include "engine/search/RegEx.h"
 #include "RegexComponent/Framework/QuotedInput.h"
 
 namespace RegexComponent::tool {

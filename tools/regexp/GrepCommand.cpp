@@ -20,9 +20,9 @@
 #include "GrepWalk.h"
 #include "GrepWriter.h"
 #include "ToolError.h"
-#include "engine/FlagWords.h"
-#include "engine/GnuBasic.h"
-#include "engine/LineMatcher.h"
+#include "engine/expression/FlagWords.h"
+#include "engine/expression/GnuBasic.h"
+#include "engine/match/LineMatcher.h"
 
 namespace RegexComponent::tool {
 
@@ -43,7 +43,7 @@ std::uint32_t SyntaxWord(const GrepSettings& s) {
 }
 
 // GNU's basic syntax has word and buffer escapes that Boost's basic grammar
-// lacks; see engine/GnuBasic.h.
+// lacks; see engine/expression/GnuBasic.h.
 std::vector<std::string> Patterns(const GrepSettings& s) {
   if (s.syntax != GrepSyntax::Basic) return s.patterns;
   std::vector<std::string> respelled;

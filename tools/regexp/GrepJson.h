@@ -11,7 +11,7 @@
 #include "GrepOptions.h"
 #include "GrepOutput.h"
 #include "GrepWriter.h"
-#include "engine/LineMatcher.h"
+#include "engine/match/LineMatcher.h"
 
 namespace RegexComponent::tool {
 

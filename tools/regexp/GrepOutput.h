@@ -11,8 +11,8 @@
 
 #include "GrepOptions.h"
 #include "GrepWriter.h"
-#include "engine/LineMatcher.h"
-#include "engine/LineSearch.h"
+#include "engine/match/LineMatcher.h"
+#include "engine/search/LineSearch.h"
 
 namespace RegexComponent::tool {
 

@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "GrepJson.h"
-#include "engine/FileWalker.h"
-#include "engine/OrderedPipeline.h"
-#include "engine/UniqueFd.h"
-#include "engine/WorkerDescriptors.h"
+#include "engine/files/FileWalker.h"
+#include "engine/pipeline/OrderedPipeline.h"
+#include "engine/files/UniqueFd.h"
+#include "engine/files/WorkerDescriptors.h"
 
 namespace RegexComponent::tool {
 

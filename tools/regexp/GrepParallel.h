@@ -15,9 +15,9 @@
 #include "GrepSearch.h"
 #include "GrepWalk.h"
 #include "GrepWriter.h"
-#include "engine/FileWalker.h"
-#include "engine/OrderedPipeline.h"
-#include "engine/LineMatcher.h"
+#include "engine/files/FileWalker.h"
+#include "engine/pipeline/OrderedPipeline.h"
+#include "engine/match/LineMatcher.h"
 
 namespace RegexComponent::tool {
 

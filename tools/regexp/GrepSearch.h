@@ -12,8 +12,8 @@
 #include "GrepOutput.h"
 #include "GrepWalk.h"
 #include "GrepWriter.h"
-#include "engine/LineMatcher.h"
-#include "engine/LineSearch.h"
+#include "engine/match/LineMatcher.h"
+#include "engine/search/LineSearch.h"
 
 namespace RegexComponent::tool {
 

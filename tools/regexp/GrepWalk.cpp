@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-#include "engine/UniqueFd.h"
+#include "engine/files/UniqueFd.h"
 
 
 namespace RegexComponent::tool {

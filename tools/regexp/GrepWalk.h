@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "GrepOptions.h"
-#include "engine/FileSpec.h"
-#include "engine/UniqueFd.h"
+#include "engine/files/FileSpec.h"
+#include "engine/files/UniqueFd.h"
 
 namespace RegexComponent::tool {
 
