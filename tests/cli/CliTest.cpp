@@ -6,7 +6,8 @@
 #include <unistd.h>
 
 #include <csignal>
-
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -275,6 +276,57 @@ TEST_F(Cli, FilesThatCannotBeOpenedAreReportedWithStatusTwo) {
     EXPECT_NE(line.find(std::strerror(EMFILE)), std::string::npos) << line;
   }
   EXPECT_GT(failures, 0);
+}
+
+// Trees deeper than a low descriptor limit, entered level by level through
+// links, or with paths longer than PATH_MAX: every file search reaches every
+// file.
+TEST_F(Cli, DeepLinkedAndLongTreesAreWalkedWholeUnderALowDescriptorLimit) {
+  std::vector<std::string> deep{"deep"};
+  for (int level = 1; level <= 400; ++level) {
+    deep.push_back("d");
+    if (level % 50 != 0) continue;
+    deep.push_back("m.txt");
+    tree.WriteDeep(deep, "needle\n");
+    deep.pop_back();
+  }
+  std::vector<std::string> long_{"long"};
+  for (int level = 0; level < 20; ++level) {
+    long_.push_back(std::to_string(level) + std::string(250, 'y'));
+    for (const char* file : {"a", "b"}) {
+      long_.push_back(file);
+      tree.WriteDeep(long_, "needle\n");
+      long_.pop_back();
+    }
+  }
+  for (int level = 0; level <= 400; ++level) {
+    const std::string dir = "linked/d" + std::to_string(level);
+    if (level % 50 == 0) tree.Write(dir + "/z.txt", "needle\n");
+    tree.Directory(dir);
+    if (level < 400) tree.Symlink("../d" + std::to_string(level + 1), dir + "/n");
+  }
+  const auto lines = [](const Result& r) { return std::count(r.out.begin(), r.out.end(), '\n'); };
+  const DescriptorLimit limit(64);
+  const struct {
+    std::vector<std::string> args;
+    long files;
+  } cases[] = {
+      {{"grep", "-rc", "needle", "deep"}, 8},
+      {{"grep", "-rc", "--threads=1", "needle", "deep"}, 8},
+      {{"grep", "-rc", "needle", "long"}, 40},
+      {{"grep", "-rc", "needle", "linked/d0"}, 1},
+      {{"grep", "-Rc", "needle", "linked/d0"}, 9},
+      {{"grep", "-Rc", "--threads=1", "needle", "linked/d0"}, 9},
+      {{"grepfiles", "-r", "needle", "deep/"}, 8},
+      {{"grepfiles", "-r", "needle", "long/"}, 40},
+  };
+  for (const auto& c : cases) {
+    const Result r = Run(c.args);
+    const std::string label = c.args[1] + " " + c.args[c.args.size() - 1];
+    EXPECT_EQ(r.status, 0) << label << "\n" << r.err;
+    EXPECT_EQ(lines(r), c.files) << label;
+    EXPECT_EQ(r.err, "") << label;
+  }
 }
 
 TEST_F(Cli, FileSearchesTakeSeveralSpecsAndDirectories) {

@@ -1,4 +1,5 @@
 #include "engine/files/FileWalker.h"
+#include "engine/files/WorkerDescriptors.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -38,6 +39,10 @@ class Recorder final : public FileVisitor {
     contents.emplace_back(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
     return onVisit ? onVisit(path) : true;
   }
+  bool VisitSpecial(const char* path, UniqueFd&, const struct stat&) override {
+    paths.push_back(std::string(path) + " (special)");
+    return true;
+  }
 };
 
 Paths Walk(const std::string& spec, bool recurse) {
@@ -55,10 +60,13 @@ class ErrorRecorder final : public WalkErrorSink {
   Errors errors;
   std::function<void()> onError;
 
+  Paths loops;
+
   void OnWalkError(const char* path, int error) override {
     errors.emplace_back(path, error);
     if (onError) onError();
   }
+  void OnLoop(const char* path) override { loops.emplace_back(path); }
 };
 
 // Takes every free descriptor until Release, so that the walk's next open
@@ -355,6 +363,82 @@ TEST_F(FileWalkerTest, UnreadableFilesAndDirectoriesAreReported) {
 // The window shrinks by halves to the least one while descriptors do not
 // abound for it, and workers open files only where they abound for the
 // window chosen; a window asked below the least one is kept.
+// Takes every file but those whose names start with 'x', and every
+// directory but "skip".
+class NameRule final : public WalkFilter {
+ public:
+  explicit NameRule(const WalkRules& rules) : WalkFilter(rules) {}
+  bool TakesFile(std::string_view name) const override { return !name.starts_with('x'); }
+  bool TakesDirectory(std::string_view name) const override { return name != "skip"; }
+};
+
+TEST_F(FileWalkerTest, RulesDecideLinksOrderAndSpecialFiles) {
+  for (const char* file : {"b.txt", "a/f.txt", "c.txt", "xa.txt", "skip/s.txt"}) tree.Write(file, file);
+  tree.Symlink("a", "la");
+  tree.Symlink("c.txt", "lc");
+  tree.Symlink("/dev/null", "ln");
+  using Links = WalkRules::Links;
+  using Order = WalkRules::Order;
+  const struct {
+    const char* label;
+    WalkRules rules;
+    Paths paths;
+  } cases[] = {
+      {"links to files, files first", {Links::kToFiles, Order::kFilesFirst, false},
+       {"p/b.txt", "p/c.txt", "p/lc", "p/a/f.txt"}},
+      {"links skipped, by name", {Links::kSkip, Order::kByName, true}, {"p/a/f.txt", "p/b.txt", "p/c.txt"}},
+      {"links followed, by name", {Links::kFollow, Order::kByName, false},
+       {"p/a/f.txt", "p/b.txt", "p/c.txt", "p/la/f.txt", "p/lc"}},
+      {"links followed, special files", {Links::kFollow, Order::kFilesFirst, true},
+       {"p/b.txt", "p/c.txt", "p/lc", "p/ln (special)", "p/a/f.txt", "p/la/f.txt"}},
+  };
+  for (const auto& c : cases) {
+    const NameRule filter(c.rules);
+    FileWalker walker;
+    Recorder recorder;
+    ErrorRecorder errors;
+    EXPECT_TRUE(walker.WalkTree(tree.Path(""), "p/", filter, recorder, &errors)) << c.label;
+    EXPECT_EQ(recorder.paths, c.paths) << c.label;
+    EXPECT_EQ(errors.errors, Errors{}) << c.label;
+  }
+}
+
+// 400 directories side by side, each entered from the one before through a
+// link: a level let go is found again by following the links from the top,
+// since a child's ".." leads elsewhere. The last links back to the first.
+// Each z.txt comes after the link by name, so its level is found again
+// after the walk below it.
+TEST_F(FileWalkerTest, FollowedLinksAreReopenedThroughTheLinksAndLoopsAreReported) {
+  constexpr int kLevels = 400;
+  const auto name = [](int level) { return "d" + std::to_string(level); };
+  for (int level = 0; level <= kLevels; ++level) tree.Directory(name(level));
+  for (int level = 0; level <= kLevels; ++level) {
+    if (level % 50 == 0) tree.Write(name(level) + "/z.txt", "");
+    tree.Symlink(level < kLevels ? "../" + name(level + 1) : "../d0", name(level) + "/n");
+  }
+  tree.Symlink("nowhere", name(200) + "/dangling");
+  const NameRule filter(WalkRules{WalkRules::Links::kFollow, WalkRules::Order::kByName, false});
+  const std::size_t before = OpenDescriptors();
+  FileWalker walker;
+  Recorder recorder;
+  ErrorRecorder errors;
+  {
+    const DescriptorLimit limit(64);
+    EXPECT_TRUE(walker.WalkTree(tree.Path(name(0)), "t/", filter, recorder, &errors));
+  }
+  const auto at = [](int level) {
+    std::string path = "t/";
+    while (level-- > 0) path += "n/";
+    return path;
+  };
+  Paths markers;
+  for (int level = kLevels; level >= 0; level -= 50) markers.push_back(at(level) + "z.txt");
+  EXPECT_EQ(recorder.paths, markers);
+  EXPECT_EQ(errors.errors, (Errors{{at(200) + "dangling", ENOENT}}));
+  EXPECT_EQ(errors.loops, Paths{at(kLevels) + "n"});
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
 TEST(WorkerWindowTest, ShrinksWhereDescriptorsAreShort) {
   struct Case {
     rlim_t limit;

@@ -22,11 +22,11 @@
 
 #include "DescriptorLimit.h"
 #include "GrepJson.h"
+#include "GrepOperands.h"
 #include "GrepOptions.h"
 #include "GrepOutput.h"
 #include "GrepParallel.h"
 #include "GrepSearch.h"
-#include "GrepWalk.h"
 #include "GrepWriter.h"
 #include "TempFileTree.h"
 #include "engine/expression/FlagWords.h"

@@ -13,11 +13,11 @@
 #include <thread>
 
 #include "GrepJson.h"
+#include "GrepOperands.h"
 #include "GrepOptions.h"
 #include "GrepOutput.h"
 #include "GrepParallel.h"
 #include "GrepSearch.h"
-#include "GrepWalk.h"
 #include "GrepWriter.h"
 #include "ToolError.h"
 #include "engine/expression/FlagWords.h"

@@ -158,7 +158,7 @@ void GrepParallel::Files::Worker::Move(Outlet& outlet) {
 
 void GrepParallel::Files::Failed(Task& task, int error) const {
   task.problem = true;
-  task.line = GrepWalk::Problem(s_, task.file.shown, std::strerror(error));
+  task.line = GrepProblem(s_, task.file.shown, std::strerror(error));
   task.trouble = true;
 }
 
@@ -300,11 +300,11 @@ int SearchFiles(const GrepSettings& s, const engine::LineMatcher& matcher, const
   int status;
   if (limits.workers > 1) {
     GrepParallel files(s, matcher, colors, sink, out, limits);
-    GrepWalk(s, files).Run();
+    GrepOperands(s, files).Run();
     status = files.Finish();
   } else {
     GrepSequential files(s, matcher, sink, out);
-    GrepWalk(s, files).Run();
+    GrepOperands(s, files).Run();
     status = files.Status();
   }
   if (s.json) json.Summary();

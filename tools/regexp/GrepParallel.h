@@ -10,14 +10,15 @@
 #include <cstddef>
 #include <memory>
 
+#include "GrepOperands.h"
 #include "GrepOptions.h"
 #include "GrepOutput.h"
 #include "GrepSearch.h"
-#include "GrepWalk.h"
 #include "GrepWriter.h"
 #include "engine/files/FileWalker.h"
-#include "engine/pipeline/OrderedPipeline.h"
+#include "engine/files/WorkerDescriptors.h"
 #include "engine/match/LineMatcher.h"
+#include "engine/pipeline/OrderedPipeline.h"
 
 namespace RegexComponent::tool {
 

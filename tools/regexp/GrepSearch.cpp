@@ -49,7 +49,7 @@ bool GrepFileSearch::ReadsOwnOutput(const struct stat& info) const {
 
 void GrepFileSearch::Fail(GrepFileResult& result, const std::string& name, const std::string& message) {
   result.trouble = true;
-  const std::string line = GrepWalk::Problem(s_, name, message);
+  const std::string line = GrepProblem(s_, name, message);
   if (!line.empty()) out_.Warn(line);
 }
 

@@ -8,9 +8,9 @@
 
 #include <string>
 
+#include "GrepOperands.h"
 #include "GrepOptions.h"
 #include "GrepOutput.h"
-#include "GrepWalk.h"
 #include "GrepWriter.h"
 #include "engine/match/LineMatcher.h"
 #include "engine/search/LineSearch.h"

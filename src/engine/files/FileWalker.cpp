@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/files/OpenFile.h"
 #include "engine/files/UniqueFd.h"
 
 namespace RegexComponent::engine {
@@ -18,59 +18,18 @@ namespace {
 
 constexpr std::size_t kListingSize = 64 * 1024;
 
-// O_NOFOLLOW while recursing is what keeps links to directories, and so
-// link cycles, out of the walk even if an entry is swapped for a link
-// between the listing and the open.
-int OpenDirectory(int dirfd, const char* name, bool follow) {
-  const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW);
-  int fd;
-  do {
-    fd = ::openat(dirfd, name, flags);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
-// Opens `name` (relative to `dirfd`, or AT_FDCWD) for reading only if it is
-// a regular file; returns -1 for anything else or on any error. A FIFO,
-// socket or device is never waited on nor read: the type is checked before
-// the open (when the name may be a symbolic link, whose target is then
-// followed) and again with fstat on the open descriptor, and the open itself
-// is non-blocking. `mayBeLink` false opens with O_NOFOLLOW, so an entry that
-// the directory listing called regular and that was swapped for a link is
-// skipped. On success `size` is the size the file had when opened; on
-// failure errno is 0 when the name is not a regular file, else the error.
-int OpenRegularFile(int dirfd, const char* name, bool mayBeLink, std::uint64_t& size) {
-  struct stat st;
-  if (mayBeLink && ::fstatat(dirfd, name, &st, 0) != 0) return -1;
-  if (mayBeLink && !S_ISREG(st.st_mode)) {
-    errno = 0;  // not a regular file
-    return -1;
-  }
-  const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (mayBeLink ? 0 : O_NOFOLLOW);
-  int fd;
-  do {
-    fd = ::openat(dirfd, name, flags);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return -1;
-  const bool stated = ::fstat(fd, &st) == 0;
-  const int error = stated ? 0 : errno;
-  if (!stated || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    errno = error;  // 0: not a regular file
-    return -1;
-  }
-  size = static_cast<std::uint64_t>(st.st_size);
-  return fd;
-}
-
-// For file systems whose listings do not carry the entry type.
+// The type of an entry whose listing carries none.
 unsigned char TypeOf(int dirfd, const char* name) {
   struct stat st;
   if (::fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
   if (S_ISDIR(st.st_mode)) return DT_DIR;
   if (S_ISREG(st.st_mode)) return DT_REG;
   if (S_ISLNK(st.st_mode)) return DT_LNK;
-  return DT_UNKNOWN;
+  return DT_CHR;  // some special file: which kind does not matter to the walk
+}
+
+bool IsSpecialType(unsigned char type) {
+  return type == DT_CHR || type == DT_BLK || type == DT_FIFO || type == DT_SOCK;
 }
 
 bool IsDotOrDotDot(const char* name) {
@@ -113,96 +72,105 @@ class FileWalker::LevelCloser {
   std::deque<Level>& levels_;
 };
 
-bool DescriptorsAbound(std::size_t inFlight) {
-  // Each descriptor in flight or held by the walk, this many times over.
-  constexpr rlim_t kHeadroom = 4;
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
-  return limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= kHeadroom * (inFlight + FileWalker::kHeldDirectories);
-}
-
-WorkerWindow ChooseWorkerWindow(unsigned workers, std::size_t filesPerWorker) {
-  const auto abound = [workers](std::size_t perWorker) { return DescriptorsAbound(workers * (perWorker + 1)); };
-  while (filesPerWorker > kLeastFilesPerWorker && !abound(filesPerWorker))
-    filesPerWorker = std::max(kLeastFilesPerWorker, filesPerWorker / 2);
-  return {filesPerWorker, abound(filesPerWorker)};
-}
-
 FileWalker::FileWalker() = default;
 FileWalker::~FileWalker() = default;
 
 bool FileWalker::Walk(const FileSpec& spec, bool recurse, FileVisitor& visitor, WalkErrorSink* errors) {
-  spec_ = &spec;
-  recurse_ = recurse;
+  const SpecFilter filter(spec, recurse);
+  if (recurse || spec.name.HasWildcard())
+    return WalkTree(spec.directory.empty() ? "." : spec.directory, spec.directory, filter, visitor, errors);
+  filter_ = &filter;
   visitor_ = &visitor;
   errors_ = errors;
-  path_ = spec.directory;
-  if (!recurse && !spec.name.HasWildcard()) {
-    path_ += spec.name.Literal();
-    return VisitFile(AT_FDCWD, path_.c_str(), true);
-  }
+  path_ = spec.directory + spec.name.Literal();
+  return VisitFile(AT_FDCWD, path_.c_str(), true);
+}
+
+bool FileWalker::WalkTree(const std::string& top, const std::string& shownPrefix, const WalkFilter& filter,
+                          FileVisitor& visitor, WalkErrorSink* errors) {
+  filter_ = &filter;
+  visitor_ = &visitor;
+  errors_ = errors;
+  top_ = top;
+  path_ = shownPrefix;
   if (levels_.empty()) levels_.emplace_back();
-  Level& top = levels_.front();
-  const int topFd = OpenDirectory(AT_FDCWD, TopName(), true);
-  if (topFd < 0) {
+  Level& level = levels_.front();
+  if (!level.Hold(OpenDirectory(AT_FDCWD, top_.c_str(), true), true)) {
     Report(DirectoryName(path_), errno, true);
     return true;
   }
-  top.Hold(topFd);
-  top.pathEnd = path_.size();
+  level.pathEnd = path_.size();
   const LevelCloser closer(levels_);
-  return WalkTree();
+  ListDirectory(level);
+  return Descend();
 }
-
-const char* FileWalker::TopName() const { return spec_->directory.empty() ? "." : spec_->directory.c_str(); }
 
 // Depth first without recursion, so that neither descriptors nor the stack
 // bound the depth of a tree. A level is made held again (Ascend) before each
-// of its subdirectories is opened and once more when it is done, which also
-// closes its last child.
-bool FileWalker::WalkTree() {
+// of its entries is taken, which also closes the child walked last.
+bool FileWalker::Descend() {
   std::size_t depth = 0;
-  if (!EnterLevel(0)) return false;
   for (;;) {
     Level& level = levels_[depth];
-    // Without this level the rest of its subdirectories cannot be reached.
-    if (!Ascend(depth) || level.next == level.directories.size()) {
+    // A level done needs no descriptor again, only its child closed; one
+    // that cannot be held again leaves the rest of its entries unreached.
+    const bool done = level.next == level.entries.size();
+    if (done && depth + 1 < levels_.size()) levels_[depth + 1].Close();
+    if (done || !Ascend(depth)) {
       if (depth == 0) return true;
       --depth;
       path_.resize(levels_[depth].pathEnd);
       continue;
     }
-    const char* name = level.names.data() + level.directories[level.next++].name;
+    Entry entry = level.entries[level.next++];
+    if (entry.kind == Kind::kLink && !Resolve(level, entry)) continue;
+    if (entry.kind != Kind::kDirectory) {
+      if (!TakeFile(level, entry)) return false;
+      continue;
+    }
+    const char* name = level.names.data() + entry.name;
     path_.append(name).push_back('/');
-    if (!OpenChild(depth, name)) {
+    if (!OpenChild(depth, name, entry.mayBeLink)) {
       path_.resize(level.pathEnd);
       continue;
     }
     ++depth;
-    if (!EnterLevel(depth)) return false;
+    ListDirectory(levels_[depth]);
   }
 }
 
-// Lists the held level `depth`, whose path path_ is, and visits its files.
-bool FileWalker::EnterLevel(std::size_t depth) {
-  Level& level = levels_[depth];
-  level.next = 0;
-  ListDirectory(level);
-  return VisitFiles(level);
+// A link the rules follow, taken in its turn for what it leads to: false
+// when the filter does not take that, or it cannot be reached (reported).
+bool FileWalker::Resolve(const Level& level, Entry& entry) {
+  const char* name = level.names.data() + entry.name;
+  struct stat st;
+  if (::fstatat(level.fd, name, &st, 0) != 0) {
+    // A link to nothing is reported as opening it would be.
+    if (errors_) errors_->OnWalkError((path_ + name).c_str(), errno);
+    return false;
+  }
+  const std::string_view view(name);
+  if (S_ISDIR(st.st_mode)) {
+    entry.kind = Kind::kDirectory;
+    return filter_->TakesDirectory(view);
+  }
+  entry.kind = S_ISREG(st.st_mode) ? Kind::kFile : Kind::kSpecial;
+  return filter_->TakesFile(view) && (entry.kind == Kind::kFile || filter_->Rules().special);
 }
 
-bool FileWalker::VisitFiles(const Level& level) {
-  const std::size_t base = path_.size();
-  for (const Entry& file : level.files) {
-    const char* name = level.names.data() + file.name;
-    path_.append(name);
-    ListedFileOpener* opener = visitor_->Opener();
-    const bool goOn = opener ? opener->VisitUnopened(path_.c_str(), level.shared, name, file.mayBeLink)
-                             : VisitFile(level.fd, name, file.mayBeLink);
-    path_.resize(base);
-    if (!goOn) return false;
+bool FileWalker::TakeFile(const Level& level, const Entry& entry) {
+  const char* name = level.names.data() + entry.name;
+  path_.append(name);
+  bool goOn;
+  if (entry.kind == Kind::kSpecial) {
+    goOn = VisitSpecial(level.fd, name, entry.mayBeLink);
+  } else if (ListedFileOpener* opener = visitor_->Opener()) {
+    goOn = opener->VisitUnopened(path_.c_str(), level.shared, name, entry.mayBeLink);
+  } else {
+    goOn = VisitFile(level.fd, name, entry.mayBeLink);
   }
-  return true;
+  path_.resize(level.pathEnd);
+  return goOn;
 }
 
 // Reads the whole listing before visiting anything, so the order does not
@@ -210,8 +178,8 @@ bool FileWalker::VisitFiles(const Level& level) {
 // meanwhile without disturbing the walk.
 void FileWalker::ListDirectory(Level& level) {
   level.names.clear();
-  level.files.clear();
-  level.directories.clear();
+  level.entries.clear();
+  level.next = 0;
   if (!listing_) listing_ = std::make_unique_for_overwrite<char[]>(kListingSize);
   for (;;) {
     const ssize_t n = ::getdents64(level.fd, listing_.get(), kListingSize);
@@ -225,26 +193,46 @@ void FileWalker::ListDirectory(Level& level) {
     }
   }
   const char* names = level.names.data();
-  const auto byName = [names](const Entry& a, const Entry& b) {
+  const bool filesFirst = filter_->Rules().order == WalkRules::Order::kFilesFirst;
+  const auto inOrder = [names, filesFirst](const Entry& a, const Entry& b) {
+    const bool aIsDirectory = a.kind == Kind::kDirectory;
+    if (filesFirst && aIsDirectory != (b.kind == Kind::kDirectory)) return !aIsDirectory;
     return std::strcmp(names + a.name, names + b.name) < 0;  // compares bytes as unsigned
   };
-  std::sort(level.files.begin(), level.files.end(), byName);
-  std::sort(level.directories.begin(), level.directories.end(), byName);
+  std::sort(level.entries.begin(), level.entries.end(), inOrder);
 }
 
 void FileWalker::AddEntry(int dirfd, Level& level, const char* name, unsigned char type) {
   if (IsDotOrDotDot(name)) return;
+  const WalkRules& rules = filter_->Rules();
   if (type == DT_UNKNOWN) type = TypeOf(dirfd, name);
-  const std::size_t length = std::strlen(name);
-  const bool isDirectory = type == DT_DIR;
-  if (isDirectory) {
-    if (!recurse_) return;
-  } else if ((type != DT_REG && type != DT_LNK) || !spec_->name.Matches({name, length})) {
+  const std::string_view view(name);
+  Kind kind;
+  if (type == DT_DIR) {
+    if (!filter_->TakesDirectory(view)) return;
+    kind = Kind::kDirectory;
+  } else if (type == DT_LNK) {
+    if (rules.links == WalkRules::Links::kSkip) return;
+    // A link followed is judged in its turn by what it leads to (Resolve),
+    // except that files first puts one that leads to a directory in place
+    // now.
+    const bool follow = rules.links == WalkRules::Links::kFollow;
+    if (!follow && !filter_->TakesFile(view)) return;
+    kind = follow ? Kind::kLink : Kind::kFile;
+    struct stat st;
+    if (follow && rules.order == WalkRules::Order::kFilesFirst && ::fstatat(dirfd, name, &st, 0) == 0 &&
+        S_ISDIR(st.st_mode)) {
+      if (!filter_->TakesDirectory(view)) return;
+      kind = Kind::kDirectory;
+    }
+  } else if (type == DT_REG || (rules.special && IsSpecialType(type))) {
+    if (!filter_->TakesFile(view)) return;
+    kind = type == DT_REG ? Kind::kFile : Kind::kSpecial;
+  } else {
     return;
   }
-  const Entry entry{static_cast<std::uint32_t>(level.names.size()), type == DT_LNK};
-  level.names.append(name, length + 1);
-  (isDirectory ? level.directories : level.files).push_back(entry);
+  level.entries.push_back({static_cast<std::uint32_t>(level.names.size()), kind, type == DT_LNK});
+  level.names.append(view.data(), view.size() + 1);
 }
 
 bool FileWalker::VisitFile(int dirfd, const char* name, bool mayBeLink) {
@@ -260,15 +248,38 @@ bool FileWalker::VisitFile(int dirfd, const char* name, bool mayBeLink) {
   return visitor_->VisitOwned(path_.c_str(), fd, size);
 }
 
+// Opened as it is read, blocking: a FIFO waits for its writer, as the
+// reading of it would.
+bool FileWalker::VisitSpecial(int dirfd, const char* name, bool mayBeLink) {
+  UniqueFd fd(OpenForReading(dirfd, name, O_NOCTTY | (mayBeLink ? 0 : O_NOFOLLOW)));
+  struct stat st;
+  if (!fd || ::fstat(fd.get(), &st) != 0) {
+    Report(path_, errno, mayBeLink);
+    return true;
+  }
+  return visitor_->VisitSpecial(path_.c_str(), fd, st);
+}
+
 UniqueFd FileWalker::OpenListedFile(int dirfd, const char* name, bool mayBeLink, std::uint64_t& size, int& error) {
   UniqueFd fd(OpenRegularFile(dirfd, name, mayBeLink, size));
   error = fd || IsQuiet(errno, mayBeLink) ? 0 : errno;
   return fd;
 }
 
-void FileWalker::Level::Hold(int descriptor) {
+bool FileWalker::Level::Hold(int descriptor, bool identify) {
+  struct stat st;
+  if (descriptor >= 0 && identify) {
+    if (::fstat(descriptor, &st) != 0) {
+      CloseKeepingErrno(descriptor);
+      descriptor = -1;
+    } else {
+      device = st.st_dev;
+      inode = st.st_ino;
+    }
+  }
   fd = descriptor;
   shared = SharedFd(descriptor);
+  return descriptor >= 0;
 }
 
 void FileWalker::Level::Close() {
@@ -276,29 +287,35 @@ void FileWalker::Level::Close() {
   fd = -1;
 }
 
+int FileWalker::OpenDirectoryOf(int dirfd, const char* name) const {
+  return OpenDirectory(dirfd, name, filter_->Rules().links == WalkRules::Links::kFollow);
+}
+
 // Opens subdirectory `name` of level `depth` as the next level, whose path
-// path_ now is, and lets go of the level that leaves the held window.
-bool FileWalker::OpenChild(std::size_t depth, const char* name) {
+// path_ now is, and lets go of the level that leaves the held window. A
+// directory that is one of its own ancestors is reported, not entered.
+bool FileWalker::OpenChild(std::size_t depth, const char* name, bool mayBeLink) {
   if (levels_.size() <= depth + 1) levels_.emplace_back();
   Level& child = levels_[depth + 1];
-  const int fd = OpenDirectory(levels_[depth].fd, name, false);
-  if (fd < 0) {
-    Report(DirectoryName(path_), errno, false);
+  if (!child.Hold(OpenDirectoryOf(levels_[depth].fd, name), true)) {
+    Report(DirectoryName(path_), errno, mayBeLink);
     return false;
   }
-  child.Hold(fd);
+  if (IsAncestor(depth + 1)) {
+    child.Close();
+    if (errors_) errors_->OnLoop(DirectoryName(path_).c_str());
+    return false;
+  }
   child.pathEnd = path_.size();
-  if (depth + 1 >= kHeldDirectories) LetGo(levels_[depth + 1 - kHeldDirectories]);
+  if (depth + 1 >= kHeldDirectories) levels_[depth + 1 - kHeldDirectories].Close();
   return true;
 }
 
-void FileWalker::LetGo(Level& level) {
-  if (level.fd < 0) return;
-  struct stat st;
-  const bool known = ::fstat(level.fd, &st) == 0;
-  level.device = known ? st.st_dev : 0;
-  level.inode = known ? st.st_ino : 0;
-  level.Close();
+bool FileWalker::IsAncestor(std::size_t depth) const {
+  const Level& level = levels_[depth];
+  for (std::size_t d = 0; d < depth; ++d)
+    if (levels_[d].device == level.device && levels_[d].inode == level.inode) return true;
+  return false;
 }
 
 // Holds level `depth` again after a walk below it (path_ is its path), then
@@ -309,7 +326,7 @@ bool FileWalker::Ascend(std::size_t depth) {
     int fd = ReopenFromChild(depth);
     if (fd < 0) fd = ReopenByPath(depth);
     if (fd < 0) Report(DirectoryName(path_), errno, false);
-    level.Hold(fd);
+    level.Hold(fd, false);
   }
   if (depth + 1 < levels_.size()) levels_[depth + 1].Close();
   return level.fd >= 0;
@@ -327,13 +344,14 @@ int FileWalker::ReopenFromChild(std::size_t depth) {
 }
 
 // From the top of the walk, one name of path_ at a time, so that a link put
-// in the way is refused as it would be while descending.
+// in the way is refused (or followed, by rules that follow links) as it
+// would be while descending.
 int FileWalker::ReopenByPath(std::size_t depth) {
-  int fd = OpenDirectory(AT_FDCWD, TopName(), true);
+  int fd = OpenDirectory(AT_FDCWD, top_.c_str(), true);
   for (std::size_t d = 1; d <= depth && fd >= 0; ++d) {
     const std::size_t from = levels_[d - 1].pathEnd;
     const std::string name = path_.substr(from, levels_[d].pathEnd - 1 - from);
-    const int next = OpenDirectory(fd, name.c_str(), false);
+    const int next = OpenDirectoryOf(fd, name.c_str());
     CloseKeepingErrno(fd);
     fd = next;
   }

@@ -1,8 +1,12 @@
-// The deterministic walk over the files a file specification names.
+// The deterministic walk over a tree of files, with what it takes decided
+// by a filter: the component's file specification (SpecFilter) or the
+// tool's operands and name rules.
 //
-// External interface: FileVisitor, WalkErrorSink, FileWalker,
-// DescriptorsAbound.
+// External interface: FileVisitor, WalkErrorSink, WalkRules, WalkFilter,
+// FileWalker.
 #pragma once
+
+#include <sys/stat.h>
 
 #include "engine/files/UniqueFd.h"
 
@@ -10,6 +14,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/files/FileSpec.h"
@@ -34,6 +39,11 @@ class FileVisitor {
   // What opens the files of a listed directory in the walker's stead, for
   // this walk; null (the default) for the walker to open them.
   virtual ListedFileOpener* Opener() { return nullptr; }
+  // A file that is neither regular nor a directory (a device, a FIFO, a
+  // socket), met where the filter takes such files (WalkRules::special):
+  // opened on the walk's thread, as opening one may wait; `fd` as for
+  // VisitOwned, `info` its status. Returning false ends the walk.
+  virtual bool VisitSpecial(const char* /*path*/, UniqueFd& /*fd*/, const struct stat& /*info*/) { return true; }
 
  protected:
   ~FileVisitor() = default;
@@ -51,28 +61,6 @@ class ListedFileOpener {
   ~ListedFileOpener() = default;
 };
 
-// Whether the descriptor limit leaves room many times over for `inFlight`
-// descriptors besides those a walk holds. Files opened away from the walk
-// let it go on into other directories, holding theirs: those are opened so
-// only where descriptors abound, so that a low limit fails no file that the
-// walk opening each file in its turn would have opened.
-bool DescriptorsAbound(std::size_t inFlight);
-
-// Files in flight per worker, and whether the workers open them.
-struct WorkerWindow {
-  std::size_t filesPerWorker;
-  bool opensFiles;
-};
-// A window of `filesPerWorker`, halved while it is above
-// kLeastFilesPerWorker and descriptors do not abound for it: a larger
-// window rides out a worker that the system leaves waiting, but it may hold
-// a directory's descriptor per file. Workers open files where descriptors
-// abound for the window chosen.
-inline constexpr std::size_t kLeastFilesPerWorker = 16;
-// The window asked for by default.
-inline constexpr std::size_t kDefaultFilesPerWorker = 64;
-WorkerWindow ChooseWorkerWindow(unsigned workers, std::size_t filesPerWorker);
-
 // Told of each file or directory that the walk could not open or list, with
 // the errno value; the walk goes on after the call. Entries that vanished
 // meanwhile (ENOENT, ENOTDIR) or that turned into something the walk skips
@@ -81,25 +69,74 @@ WorkerWindow ChooseWorkerWindow(unsigned workers, std::size_t filesPerWorker);
 class WalkErrorSink {
  public:
   virtual void OnWalkError(const char* path, int error) = 0;
+  // A directory that is one of its own ancestors (reached again through a
+  // link the filter follows, or a mount), which the walk does not enter.
+  virtual void OnLoop(const char* /*path*/) {}
 
  protected:
   ~WalkErrorSink() = default;
 };
 
-// Walks the files of a specification in a fixed order: in each directory the
-// matching files by name in byte order, then (when recursing) each
-// subdirectory by name, depth first. Only regular files are visited, and
-// symbolic links to them; links to directories are never descended, so link
-// cycles cannot loop. A name without wildcards and without recursion is
-// opened directly, without listing its directory. What cannot be opened is
-// skipped, and reported to the error sink as WalkErrorSink says.
+// How a walk treats what it meets in a tree, beside the names it takes.
+struct WalkRules {
+  enum class Links {
+    kToFiles,  // links to regular files are files; links to directories are not descended
+    kSkip,     // every link is left alone
+    kFollow,   // links are followed, to files and directories alike
+  };
+  enum class Order {
+    kFilesFirst,  // a directory's files by name, then its subdirectories by name
+    kByName,      // files and subdirectories together, by name
+  };
+  Links links = Links::kToFiles;
+  Order order = Order::kFilesFirst;
+  // Whether devices, FIFOs and sockets are visited (VisitSpecial).
+  bool special = false;
+};
+
+// What a walk takes: the names of the files it visits and of the
+// directories it enters, below the top. Called on the walk's thread.
+class WalkFilter {
+ public:
+  explicit WalkFilter(const WalkRules& rules) : rules_(rules) {}
+  const WalkRules& Rules() const { return rules_; }
+  virtual bool TakesFile(std::string_view name) const = 0;
+  virtual bool TakesDirectory(std::string_view name) const = 0;
+
+ protected:
+  ~WalkFilter() = default;
+
+ private:
+  WalkRules rules_;
+};
+
+// The component's filter: the files whose names match the specification's
+// pattern, in every subdirectory when recursing.
+class SpecFilter final : public WalkFilter {
+ public:
+  SpecFilter(const FileSpec& spec, bool recurse) : WalkFilter(WalkRules{}), spec_(spec), recurse_(recurse) {}
+  bool TakesFile(std::string_view name) const override { return spec_.name.Matches(name); }
+  bool TakesDirectory(std::string_view) const override { return recurse_; }
+
+ private:
+  const FileSpec& spec_;
+  bool recurse_;
+};
+
+// Walks a tree in a fixed order (WalkRules::Order; names compared as
+// bytes), depth first. Only regular files are visited, and special files
+// where the rules say so; links as the rules say. A directory that is one of
+// its own ancestors is reported as a loop and not entered, so a walk always
+// ends. What cannot be opened is skipped, and reported to the error sink as
+// WalkErrorSink says.
 //
 // Each directory is listed whole into memory before anything in it is
 // visited. At most kHeldDirectories directory descriptors stay open, those of
-// the deepest levels of the current path, so the depth of a tree is not
-// bounded by the descriptor limit; a level let go is opened again through
-// its child's "..", checked to be the same directory, or else by its path
-// from the top, one name at a time under O_NOFOLLOW.
+// the deepest levels of the current path, so neither the descriptor limit
+// nor PATH_MAX bounds the depth of a tree; a level let go is opened again
+// through its child's "..", or else by its path from the top, one name at a
+// time (under O_NOFOLLOW unless the rules follow links), and checked by
+// device and inode to be the same directory.
 //
 // One walker serves one walk at a time; it keeps its listing buffers between
 // walks so that a walk allocates nothing once they have grown.
@@ -112,8 +149,17 @@ class FileWalker {
   FileWalker(const FileWalker&) = delete;
   FileWalker& operator=(const FileWalker&) = delete;
 
-  // Returns false if the visitor ended the walk. `errors` may be null.
+  // The files of a specification, through SpecFilter: a name without
+  // wildcards and without recursion is opened directly, without listing its
+  // directory. Returns false if the visitor ended the walk. `errors` may be
+  // null.
   bool Walk(const FileSpec& spec, bool recurse, FileVisitor& visitor, WalkErrorSink* errors = nullptr);
+  // The tree under directory `top` (opened following links), its entries
+  // named `shownPrefix` followed by their path below `top`, and the top
+  // itself, in reports, `shownPrefix` without its last '/' (or "." when
+  // empty).
+  bool WalkTree(const std::string& top, const std::string& shownPrefix, const WalkFilter& filter,
+                FileVisitor& visitor, WalkErrorSink* errors = nullptr);
 
   // Opens a file of a listing as the walk does: a regular file, with its
   // size when opened; or none, with `error` what the walk would report
@@ -121,44 +167,50 @@ class FileWalker {
   static UniqueFd OpenListedFile(int dirfd, const char* name, bool mayBeLink, std::uint64_t& size, int& error);
 
  private:
+  // kLink: a link the rules follow, not yet known to lead to a file or a
+  // directory.
+  enum class Kind : std::uint8_t { kFile, kSpecial, kDirectory, kLink };
   struct Entry {
     std::uint32_t name;  // offset of the NUL-terminated name in Level::names
+    Kind kind;
     bool mayBeLink;
   };
   struct Level {
     std::string names;
-    std::vector<Entry> files;
-    std::vector<Entry> directories;
-    int fd = -1;               // open while the level is held
+    std::vector<Entry> entries;  // in walk order
+    int fd = -1;                 // open while the level is held
     // Owns fd, together with the files of the level that wait to be opened.
     SharedFd shared;
-    std::uint64_t device = 0;  // identity, recorded when the level is let go
+    std::uint64_t device = 0;  // identity, recorded when first opened
     std::uint64_t inode = 0;
     std::size_t pathEnd = 0;  // length of path_ up to and including its '/'
-    std::size_t next = 0;     // the subdirectory to walk next
+    std::size_t next = 0;     // the entry to take next
 
-    void Hold(int descriptor);  // takes a directory's descriptor over; none if negative
+    // Takes a directory's descriptor over (none if negative); `identify`
+    // records the directory's identity first, false when fstat fails.
+    bool Hold(int descriptor, bool identify);
     void Close();  // lets go of the descriptor; files waiting keep it open
   };
   class LevelCloser;
 
-  const char* TopName() const;
-  bool WalkTree();
-  bool EnterLevel(std::size_t depth);
-  bool VisitFiles(const Level& level);
+  bool Descend();
+  bool Resolve(const Level& level, Entry& entry);
+  bool TakeFile(const Level& level, const Entry& entry);
   void ListDirectory(Level& level);
   void AddEntry(int dirfd, Level& level, const char* name, unsigned char type);
   bool VisitFile(int dirfd, const char* name, bool mayBeLink);
-  bool OpenChild(std::size_t depth, const char* name);
-  void LetGo(Level& level);
+  bool VisitSpecial(int dirfd, const char* name, bool mayBeLink);
+  bool OpenChild(std::size_t depth, const char* name, bool mayBeLink);
+  bool IsAncestor(std::size_t depth) const;
   bool Ascend(std::size_t depth);
+  int OpenDirectoryOf(int dirfd, const char* name) const;
   int ReopenFromChild(std::size_t depth);
   int ReopenByPath(std::size_t depth);
   static bool SameDirectory(int fd, const Level& level);
   void Report(const std::string& path, int error, bool followed);
 
-  const FileSpec* spec_ = nullptr;
-  bool recurse_ = false;
+  const WalkFilter* filter_ = nullptr;
+  std::string top_;  // what the top is opened by
   FileVisitor* visitor_ = nullptr;
   WalkErrorSink* errors_ = nullptr;
   std::string path_;

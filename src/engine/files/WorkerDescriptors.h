@@ -1,18 +1,43 @@
 // WorkerDescriptors: the files worker threads hold open, and the switch to
-// opening files on the calling thread once descriptors run short. Used by
+// opening files on the calling thread once descriptors run short; the
+// window of files in flight chosen for the descriptor limit. Used by
 // ParallelFileSearch and the `regexp grep` tool, whose workers open the
 // files they search.
 //
-// External interface: WorkerDescriptors.
+// External interface: DescriptorsAbound, WorkerWindow, ChooseWorkerWindow,
+// WorkerDescriptors.
 #pragma once
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <mutex>
 
 namespace RegexComponent::engine {
+
+// Whether the descriptor limit leaves room many times over for `inFlight`
+// descriptors besides those a walk holds. Files opened away from the walk
+// let it go on into other directories, holding theirs: those are opened so
+// only where descriptors abound, so that a low limit fails no file that the
+// walk opening each file in its turn would have opened.
+bool DescriptorsAbound(std::size_t inFlight);
+
+// Files in flight per worker, and whether the workers open them.
+struct WorkerWindow {
+  std::size_t filesPerWorker;
+  bool opensFiles;
+};
+// A window of `filesPerWorker`, halved while it is above
+// kLeastFilesPerWorker and descriptors do not abound for it: a larger
+// window rides out a worker that the system leaves waiting, but it may hold
+// a directory's descriptor per file. Workers open files where descriptors
+// abound for the window chosen.
+inline constexpr std::size_t kLeastFilesPerWorker = 16;
+// The window asked for by default.
+inline constexpr std::size_t kDefaultFilesPerWorker = 64;
+WorkerWindow ChooseWorkerWindow(unsigned workers, std::size_t filesPerWorker);
 
 // Once an open has failed for want of descriptors, workers open nothing
 // more: the calling thread opens each file in its turn, as a walk without

@@ -14,6 +14,7 @@
 #include "engine/search/FileSearch.h"
 #include "engine/files/FileSpec.h"
 #include "engine/files/FileWalker.h"
+#include "engine/files/WorkerDescriptors.h"
 #include "engine/pipeline/OrderedPipeline.h"
 
 namespace RegexComponent::engine {
