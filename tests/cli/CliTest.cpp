@@ -435,6 +435,16 @@ TEST_F(Cli, GrepReadsGnuOptionSyntaxAndTheNormalSyntax) {
   EXPECT_EQ(Run({"grep", "--", "-v", "s.txt"}).out, "-v\n");
   EXPECT_EQ(Run({"grep", "ab", "s.txt", "-c"}).out, "1\n");
   EXPECT_EQ(Run({"grep", "-ch", "AB", "--ignore-case", "s.txt"}).out, "1\n");
+  // An option after an operand is an option even under POSIXLY_CORRECT.
+  setenv("POSIXLY_CORRECT", "1", 1);
+  EXPECT_EQ(Run({"grep", "ab", "s.txt", "-c"}).out, "1\n");
+  unsetenv("POSIXLY_CORRECT");
+  // The tool's own long options abbreviate too, and count in ambiguities.
+  EXPECT_NE(Run({"grep", "--thr", "1", "--js", "ab", "s.txt"}).out.find("{\"type\":\"match\""), std::string::npos);
+  EXPECT_NE(Run({"grep", "--t", "1", "ab", "s.txt"}).err.find("possibilities: '--text' '--threads'\n"),
+            std::string::npos);
+  // Asked for both, grep prints its version, not its help.
+  EXPECT_EQ(Run({"grep", "--help", "-V"}).out.rfind("regexp grep (RegexComponents) ", 0), 0u);
   const Result help = Run({"grep", "--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* option : {"--extended-regexp", "--only-matching", "--exclude-dir=GLOB", "--json", "-NUM"})

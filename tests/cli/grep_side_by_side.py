@@ -131,6 +131,21 @@ MISC = [
     (["-m", "x", "x", "text.txt"], None), (["-e"], None), (["--regexp"], None),
     (["--binary-files=maybe", "x", "text.txt"], None), (["-d", "maybe", "x", "text.txt"], None),
     (["-D", "maybe", "x", "text.txt"], None), (["-C", "-1", "x", "text.txt"], None),
+    # Abbreviations: one taking the next argument, ambiguous or unknown ones
+    # quoted whole with their "=ARG", an alias refusing an argument under its
+    # own name, a missing argument at the end of a cluster or of a long name.
+    (["--max", "1", "o", "text.txt"], None), (["--in=a", "x", "text.txt"], None),
+    (["--b", "x", "text.txt"], None), (["--foo=bar", "x", "text.txt"], None),
+    (["--silent=x", "x", "text.txt"], None), (["--qu=x", "x", "text.txt"], None),
+    (["--no-m", "x", "missing.txt"], None), (["-ne"], None), (["--reg"], None),
+    # -NUM: the digits of one argument make one number, of two arguments two;
+    # leading zeros do not count towards grep's limit of digits; an -A or -B
+    # stands whether -NUM or -C comes before or after it.
+    (["-1", "-2", "-n", "match 28", "many.txt"], None), (["-12", "-n", "match 28", "many.txt"], None),
+    (["-1n2", "match 28", "many.txt"], None), (["-" + "0" * 30 + "2", "-n", "match 28", "many.txt"], None),
+    (["-" + "1" * 22, "match 28", "many.txt"], None), (["-A1", "-C3", "-n", "match 28", "many.txt"], None),
+    (["-B0", "-2", "-n", "match 28", "many.txt"], None), (["-n", "match 28", "-1", "many.txt", "-A0"], None),
+    (["hello", "-n", "--", "text.txt", "-c"], None),
     (["-D", "skip", "hello", "text.txt"], None), (["-d", "read", "hello", "tree"], None),
     (["-x", "-e", "", "text.txt"], None), (["-w", "-e", "", "-c", "text.txt"], None),
     (["-o", "-e", "o*", "-e", "x", "text.txt"], None), (["-ow", "o*", "text.txt"], None),

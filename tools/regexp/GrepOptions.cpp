@@ -1,12 +1,17 @@
-// GNU-style option reading for `regexp grep`: options and operands in any
-// order until "--", clustered short options ("-inH", "-A2"), "-NUM" for
+// GNU-style option reading for `regexp grep`, by glibc's getopt_long as GNU
+// grep reads its own: clustered short options ("-inH", "-A2"), "-NUM" for
 // context, long options abbreviated to any unambiguous prefix, "--opt=ARG"
-// or "--opt ARG", and an optional argument only after '=' (--color).
+// or "--opt ARG", an optional argument only after '=' (--color), options
+// and operands in any order until "--". getopt's messages, in its words,
+// are printed here, so that they name the tool.
 #include "GrepOptions.h"
 
+#include <getopt.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 
 #include "Input.h"
@@ -16,44 +21,52 @@ namespace RegexComponent::tool {
 
 namespace {
 
-enum class Arg { None, Required, Optional };
-
-struct OptionSpec {
-  const char* longName;  // nullptr: short only
-  char shortName;        // 0: long only
-  Arg arg;
+// The codes of the options without a letter, past every character.
+enum LongOnly : int {
+  kNoIgnoreCase = 256, kHelp, kLineBuffered, kLabel, kBinaryFiles, kInclude, kExclude,
+  kExcludeFrom, kExcludeDir, kGroupSeparator, kNoGroupSeparator, kColor, kJson, kThreads,
 };
 
-// Every option grep 3.8 documents except -z (see the manual); -U changes
-// nothing on this system, as in grep.
-const OptionSpec kOptions[] = {
-    {"extended-regexp", 'E', Arg::None}, {"fixed-strings", 'F', Arg::None},
-    {"basic-regexp", 'G', Arg::None},    {"perl-regexp", 'P', Arg::None},
-    {"regexp", 'e', Arg::Required},      {"file", 'f', Arg::Required},
-    {"ignore-case", 'i', Arg::None},     {nullptr, 'y', Arg::None},
-    {"no-ignore-case", 0, Arg::None},    {"word-regexp", 'w', Arg::None},
-    {"line-regexp", 'x', Arg::None},     {"no-messages", 's', Arg::None},
-    {"invert-match", 'v', Arg::None},    {"help", 0, Arg::None},
-    {"max-count", 'm', Arg::Required},   {"byte-offset", 'b', Arg::None},
-    {"line-number", 'n', Arg::None},     {"line-buffered", 0, Arg::None},
-    {"with-filename", 'H', Arg::None},   {"no-filename", 'h', Arg::None},
-    {"label", 0, Arg::Required},         {"only-matching", 'o', Arg::None},
-    {"quiet", 'q', Arg::None},           {"silent", 0, Arg::None},
-    {"binary-files", 0, Arg::Required},  {"text", 'a', Arg::None},
-    {nullptr, 'I', Arg::None},           {"directories", 'd', Arg::Required},
-    {"devices", 'D', Arg::Required},     {"recursive", 'r', Arg::None},
-    {"dereference-recursive", 'R', Arg::None}, {"include", 0, Arg::Required},
-    {"exclude", 0, Arg::Required},       {"exclude-from", 0, Arg::Required},
-    {"exclude-dir", 0, Arg::Required},   {"files-without-match", 'L', Arg::None},
-    {"files-with-matches", 'l', Arg::None}, {"count", 'c', Arg::None},
-    {"initial-tab", 'T', Arg::None},     {"null", 'Z', Arg::None},
-    {"before-context", 'B', Arg::Required}, {"after-context", 'A', Arg::Required},
-    {"context", 'C', Arg::Required},     {"group-separator", 0, Arg::Required},
-    {"no-group-separator", 0, Arg::None}, {"color", 0, Arg::Optional},
-    {"colour", 0, Arg::Optional},        {"json", 0, Arg::None},
-    {"version", 'V', Arg::None},         {"binary", 'U', Arg::None},
-    {"threads", 0, Arg::Required},
+// The leading '-' has getopt hand back each operand in its place (code 1),
+// so an option after an operand is still an option, POSIXLY_CORRECT or not;
+// the ':' after it tells a missing argument (':') from an unknown option
+// ('?'). The digits are -NUM.
+const char kShortOptions[] = "-:0123456789A:B:C:D:EFGHILPRTUVZabcd:e:f:hilm:noqrsvwxy";
+
+// Every long option grep 3.8 documents except --null-data (-z), in grep's
+// own order, so that an ambiguous abbreviation lists its possibilities as
+// grep does; --json and --threads are this tool's. -U changes nothing on
+// this system, as in grep.
+const option kLongOptions[] = {
+    {"basic-regexp", no_argument, nullptr, 'G'}, {"extended-regexp", no_argument, nullptr, 'E'},
+    {"fixed-strings", no_argument, nullptr, 'F'}, {"perl-regexp", no_argument, nullptr, 'P'},
+    {"after-context", required_argument, nullptr, 'A'}, {"before-context", required_argument, nullptr, 'B'},
+    {"binary-files", required_argument, nullptr, kBinaryFiles}, {"byte-offset", no_argument, nullptr, 'b'},
+    {"context", required_argument, nullptr, 'C'}, {"color", optional_argument, nullptr, kColor},
+    {"colour", optional_argument, nullptr, kColor}, {"count", no_argument, nullptr, 'c'},
+    {"devices", required_argument, nullptr, 'D'}, {"directories", required_argument, nullptr, 'd'},
+    {"exclude", required_argument, nullptr, kExclude}, {"exclude-from", required_argument, nullptr, kExcludeFrom},
+    {"exclude-dir", required_argument, nullptr, kExcludeDir}, {"file", required_argument, nullptr, 'f'},
+    {"files-with-matches", no_argument, nullptr, 'l'}, {"files-without-match", no_argument, nullptr, 'L'},
+    {"group-separator", required_argument, nullptr, kGroupSeparator}, {"help", no_argument, nullptr, kHelp},
+    {"include", required_argument, nullptr, kInclude}, {"ignore-case", no_argument, nullptr, 'i'},
+    {"no-ignore-case", no_argument, nullptr, kNoIgnoreCase}, {"initial-tab", no_argument, nullptr, 'T'},
+    {"label", required_argument, nullptr, kLabel}, {"line-buffered", no_argument, nullptr, kLineBuffered},
+    {"line-number", no_argument, nullptr, 'n'}, {"line-regexp", no_argument, nullptr, 'x'},
+    {"max-count", required_argument, nullptr, 'm'}, {"no-filename", no_argument, nullptr, 'h'},
+    {"no-group-separator", no_argument, nullptr, kNoGroupSeparator}, {"no-messages", no_argument, nullptr, 's'},
+    {"null", no_argument, nullptr, 'Z'}, {"only-matching", no_argument, nullptr, 'o'},
+    {"quiet", no_argument, nullptr, 'q'}, {"recursive", no_argument, nullptr, 'r'},
+    {"dereference-recursive", no_argument, nullptr, 'R'}, {"regexp", required_argument, nullptr, 'e'},
+    {"invert-match", no_argument, nullptr, 'v'}, {"silent", no_argument, nullptr, 'q'},
+    {"text", no_argument, nullptr, 'a'}, {"binary", no_argument, nullptr, 'U'},
+    {"version", no_argument, nullptr, 'V'}, {"with-filename", no_argument, nullptr, 'H'},
+    {"word-regexp", no_argument, nullptr, 'w'}, {"json", no_argument, nullptr, kJson},
+    {"threads", required_argument, nullptr, kThreads}, {nullptr, 0, nullptr, 0},
 };
+
+// The most digits grep reads for -NUM, leading zeros apart.
+constexpr std::size_t kMaxContextDigits = 21;
 
 // A usage error: the message, then grep's two lines of usage.
 struct UsageError {
@@ -94,8 +107,9 @@ class Reader {
  public:
   explicit Reader(GrepSettings& s) : s_(s) {}
 
-  // Applies one option; `name` is the long name or the short letter.
-  void Apply(const OptionSpec& spec, const std::string& value);
+  // Applies the option getopt_long returned as `code`, with its argument
+  // (nullptr when it has none).
+  void Apply(int code, const char* argument);
   void Digit(char c, bool continuesNumber);
   void Finish();
 
@@ -105,9 +119,9 @@ class Reader {
  private:
   void SetSyntax(GrepSyntax syntax);
   void SetDirectories(const std::string& value);
-  bool ApplyShort(char letter, const std::string& value);
-  void ApplyLong(std::string_view name, const std::string& value);
-  void SetColor(const std::string& value);
+  bool ApplyLetter(int letter, const std::string& value);
+  void ApplyLongOnly(int code, const std::string& value);
+  void SetColor(const char* value);
   void ExcludeDir(std::string glob);
   void ExcludeFrom(const std::string& file);
   void AddPatterns(const std::string& text, bool fromFile);
@@ -116,6 +130,7 @@ class Reader {
   std::string keys_;
   bool syntaxSet_ = false;
   std::string digits_;
+  std::int64_t defaultContext_ = -1;  // -NUM or -C: for what -A and -B leave unset
 };
 
 void Reader::SetDirectories(const std::string& value) {
@@ -146,18 +161,23 @@ void Reader::AddPatterns(const std::string& text, bool fromFile) {
   s_.patternsGiven = true;
 }
 
+// The digits of one argument make one number ("-12"); another argument
+// starts a new one ("-1 -2" is -2). Leading zeros do not count.
 void Reader::Digit(char c, bool continuesNumber) {
-  if (!continuesNumber) digits_.clear();
+  if (!continuesNumber || digits_ == "0") digits_.clear();
+  if (digits_.size() == kMaxContextDigits) throw ToolError(digits_ + "...: invalid context length argument");
   digits_ += c;
-  s_.before = s_.after = ContextLength(digits_);
+  defaultContext_ = ContextLength(digits_);
 }
 
-void Reader::Apply(const OptionSpec& spec, const std::string& v) {
-  if (!ApplyShort(spec.shortName, v)) ApplyLong(spec.longName, v);
+void Reader::Apply(int code, const char* argument) {
+  if (code == kColor) return SetColor(argument);
+  const std::string v = argument ? argument : "";
+  if (!ApplyLetter(code, v)) ApplyLongOnly(code, v);
 }
 
 // The options with a letter; false for the others.
-bool Reader::ApplyShort(char letter, const std::string& v) {
+bool Reader::ApplyLetter(int letter, const std::string& v) {
   switch (letter) {
     case 'E': SetSyntax(GrepSyntax::Extended); break;
     case 'F': SetSyntax(GrepSyntax::Fixed); break;
@@ -190,39 +210,42 @@ bool Reader::ApplyShort(char letter, const std::string& v) {
     case 'c': s_.count = true; break;
     case 'T': s_.initialTab = true; break;
     case 'Z': s_.nullAfterName = true; break;
+    case 'U': break;
+    case 'V': version = true; break;
     case 'B': s_.before = ContextLength(v); break;
     case 'A': s_.after = ContextLength(v); break;
-    case 'C': s_.before = s_.after = ContextLength(v); break;
+    // As in grep, an -A or -B given before or after -C stands.
+    case 'C': defaultContext_ = ContextLength(v); break;
     default: return false;
   }
   return true;
 }
 
-void Reader::ApplyLong(std::string_view name, const std::string& v) {
-  if (name == "no-ignore-case") s_.ignoreCase = false;
-  if (name == "line-buffered") s_.lineBuffered = true;
-  if (name == "label") s_.label = v;
-  if (name == "silent") s_.quiet = true;
-  if (name == "binary-files")
-    s_.binaryFiles = Choice(v, {"binary", "text", "without-match"},
-                            {BinaryFiles::Binary, BinaryFiles::Text, BinaryFiles::WithoutMatch},
-                            "unknown binary-files type");
-  if (name == "include") s_.filters.push_back({NameFilter::Kind::Include, v});
-  if (name == "exclude") s_.filters.push_back({NameFilter::Kind::Exclude, v});
-  if (name == "exclude-dir") ExcludeDir(v);
-  if (name == "exclude-from") ExcludeFrom(v);
-  if (name == "group-separator") s_.groupSeparator = v;
-  if (name == "no-group-separator") s_.groupSeparator.reset();
-  if (name == "json") s_.json = true;
-  if (name == "threads") s_.threads = Threads(v);
-  if (name == "help") help = true;
-  if (name == "version") version = true;
-  if (name == "color" || name == "colour") SetColor(v);
+void Reader::ApplyLongOnly(int code, const std::string& v) {
+  switch (code) {
+    case kNoIgnoreCase: s_.ignoreCase = false; break;
+    case kLineBuffered: s_.lineBuffered = true; break;
+    case kLabel: s_.label = v; break;
+    case kBinaryFiles:
+      s_.binaryFiles = Choice(v, {"binary", "text", "without-match"},
+                              {BinaryFiles::Binary, BinaryFiles::Text, BinaryFiles::WithoutMatch},
+                              "unknown binary-files type");
+      break;
+    case kInclude: s_.filters.push_back({NameFilter::Kind::Include, v}); break;
+    case kExclude: s_.filters.push_back({NameFilter::Kind::Exclude, v}); break;
+    case kExcludeDir: ExcludeDir(v); break;
+    case kExcludeFrom: ExcludeFrom(v); break;
+    case kGroupSeparator: s_.groupSeparator = v; break;
+    case kNoGroupSeparator: s_.groupSeparator.reset(); break;
+    case kJson: s_.json = true; break;
+    case kThreads: s_.threads = Threads(v); break;
+    case kHelp: help = true; break;
+  }
 }
 
 // --color without a value means auto.
-void Reader::SetColor(const std::string& v) {
-  const std::string when = v.empty() ? "auto" : v;
+void Reader::SetColor(const char* v) {
+  const std::string when = v ? v : "auto";
   s_.color = Choice(when, {"always", "yes", "force", "never", "no", "none", "auto", "tty", "if-tty"},
                     {ColorWhen::Always, ColorWhen::Always, ColorWhen::Always, ColorWhen::Never, ColorWhen::Never,
                      ColorWhen::Never, ColorWhen::Auto, ColorWhen::Auto, ColorWhen::Auto},
@@ -247,6 +270,8 @@ void Reader::ExcludeFrom(const std::string& file) {
 }
 
 void Reader::Finish() {
+  if (s_.before < 0) s_.before = defaultContext_;
+  if (s_.after < 0) s_.after = defaultContext_;
   if (keys_.empty()) return;
   keys_.pop_back();
   for (std::size_t at = 0;;) {
@@ -257,109 +282,73 @@ void Reader::Finish() {
   }
 }
 
-const OptionSpec& FindShort(char c) {
-  for (const OptionSpec& spec : kOptions)
-    if (spec.shortName == c && c != 0) return spec;
-  throw UsageError{std::string("invalid option -- '") + c + "'"};
+// The options a long option's name may stand for, as getopt_long decides:
+// the option of that exact name; otherwise the first it abbreviates, and
+// every later one that is not the same option under another name
+// (--color, --colour). More than one: the abbreviation is ambiguous.
+std::vector<const option*> Candidates(std::string_view name) {
+  std::vector<const option*> found;
+  for (const option* o = kLongOptions; o->name; ++o) {
+    const std::string_view candidate = o->name;
+    if (candidate == name) return {o};
+    if (!candidate.starts_with(name)) continue;
+    const option* first = found.empty() ? nullptr : found.front();
+    if (!first || first->has_arg != o->has_arg || first->val != o->val) found.push_back(o);
+  }
+  return found;
 }
 
-// Two names of one option (--color, --colour) do not make a prefix ambiguous.
-bool SameOption(const OptionSpec& a, const OptionSpec& b) {
-  const auto canonical = [](std::string_view n) { return n == "colour" ? std::string_view("color") : n; };
-  return canonical(a.longName) == canonical(b.longName);
+// The name of the long option `written` ("--opt" or "--opt=ARG") stands for.
+std::string LongName(std::string_view written) {
+  const std::string_view name = written.substr(2, written.find('=') - 2);
+  return std::string("--") + Candidates(name).front()->name;
 }
 
-// Exact name first, then the one option the prefix abbreviates.
-const OptionSpec& FindLong(std::string_view name, const std::string& written) {
-  const OptionSpec* found = nullptr;
-  bool ambiguous = false;
-  std::string possibilities;
-  for (const OptionSpec& spec : kOptions) {
-    if (!spec.longName) continue;
-    const std::string_view candidate = spec.longName;
-    if (candidate == name) return spec;
-    if (candidate.substr(0, name.size()) != name) continue;
-    possibilities += std::string(" '--") + spec.longName + "'";
-    if (found && !SameOption(*found, spec)) ambiguous = true;
-    if (!found) found = &spec;
-  }
-  if (!found) throw UsageError{"unrecognized option '" + written + "'"};
-  if (ambiguous) throw UsageError{"option '" + written + "' is ambiguous; possibilities:" + possibilities};
-  return *found;
+bool HasLongName(int code) {
+  const auto named = [code](const option& o) { return o.name && o.val == code; };
+  return std::any_of(std::begin(kLongOptions), std::end(kLongOptions), named);
 }
 
-class ArgumentList {
- public:
-  ArgumentList(int argc, char** argv, int first, GrepSettings& s) : argc_(argc), argv_(argv), at_(first), s_(s) {}
+// What getopt_long refused, reported as it would report it itself.
+std::string Refusal(int result, std::string_view written) {
+  if (result == ':' && written.starts_with("--")) return "option '" + LongName(written) + "' requires an argument";
+  if (result == ':') return std::string("option requires an argument -- '") + char(optopt) + "'";
+  // A refused option with a long name was given an argument it does not take.
+  if (optopt != 0 && HasLongName(optopt)) return "option '" + LongName(written) + "' doesn't allow an argument";
+  if (optopt != 0) return std::string("invalid option -- '") + char(optopt) + "'";
+  const std::vector<const option*> found = Candidates(written.substr(2, written.find('=') - 2));
+  if (found.empty()) return "unrecognized option '" + std::string(written) + "'";
+  std::string message = "option '" + std::string(written) + "' is ambiguous; possibilities:";
+  for (const option* o : found) message += std::string(" '--") + o->name + "'";
+  return message;
+}
 
-  // Returns true when --help or --version was asked for.
-  bool Read(Reader& reader) {
-    std::vector<std::string> operands;
-    while (at_ < argc_) {
-      const std::string arg = argv_[at_++];
-      if (arg == "--") {
-        while (at_ < argc_) operands.push_back(argv_[at_++]);
-      } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-        Long(arg, reader);
-      } else if (arg.size() > 1 && arg[0] == '-') {
-        Cluster(arg, reader);
-      } else {
-        operands.push_back(arg);
-      }
+// Applies the options in argv[1..argc) in order and returns the operands.
+std::vector<std::string> ReadOptions(int argc, char** argv, Reader& reader) {
+  optind = 0;  // glibc starts afresh at 0: a second reading in one process
+  opterr = 0;
+  std::vector<std::string> operands;
+  int digitAt = -1;  // the argument the last option came from, when it was a digit
+  for (;;) {
+    const int at = std::max(optind, 1);
+    const int code = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
+    if (code == -1) break;
+    if (code == 1) {
+      operands.emplace_back(optarg);
+    } else if (code == '?' || code == ':') {
+      throw UsageError{Refusal(code, argv[optind - 1])};
+    } else if (code >= '0' && code <= '9') {
+      // getopt moves optind on only past the last character of an argument.
+      reader.Digit(static_cast<char>(code), digitAt == at);
+    } else {
+      reader.Apply(code, optarg);
     }
-    if (reader.help || reader.version) return true;
-    auto next = operands.begin();
-    if (!s_.patternsGiven) {
-      if (next == operands.end()) throw UsageError{};
-      reader.Apply(FindShort('e'), *next++);
-    }
-    s_.files.assign(next, operands.end());
-    return false;
+    digitAt = code >= '0' && code <= '9' ? at : -1;
   }
-
- private:
-  std::string TakeArgument(const std::string& written, bool longForm) {
-    if (at_ < argc_) return argv_[at_++];
-    if (longForm) throw UsageError{"option '" + written + "' requires an argument"};
-    throw UsageError{"option requires an argument -- '" + written + "'"};
-  }
-
-  void Long(const std::string& arg, Reader& reader) {
-    const std::size_t eq = arg.find('=');
-    const std::string written = arg.substr(0, eq);
-    const OptionSpec& spec = FindLong(std::string_view(written).substr(2), written);
-    std::string value;
-    if (eq != std::string::npos) {
-      if (spec.arg == Arg::None) throw UsageError{"option '--" + std::string(spec.longName) + "' doesn't allow an argument"};
-      value = arg.substr(eq + 1);
-    } else if (spec.arg == Arg::Required) {
-      value = TakeArgument("--" + std::string(spec.longName), true);
-    }
-    reader.Apply(spec, value);
-  }
-
-  void Cluster(const std::string& arg, Reader& reader) {
-    for (std::size_t i = 1; i < arg.size(); ++i) {
-      const char c = arg[i];
-      if (c >= '0' && c <= '9') {
-        reader.Digit(c, i > 1 && arg[i - 1] >= '0' && arg[i - 1] <= '9');
-        continue;
-      }
-      const OptionSpec& spec = FindShort(c);
-      if (spec.arg != Arg::Required) {
-        reader.Apply(spec, "");
-        continue;
-      }
-      reader.Apply(spec, i + 1 < arg.size() ? arg.substr(i + 1) : TakeArgument(std::string(1, c), false));
-      return;
-    }
-  }
-
-  int argc_;
-  char** argv_;
-  int at_;
-  GrepSettings& s_;
-};
+  // What follows "--".
+  operands.insert(operands.end(), argv + optind, argv + argc);
+  return operands;
+}
 
 void PrintUsage(const std::string& message) {
   if (!message.empty()) std::fprintf(stderr, "regexp: %s\n", message.c_str());
@@ -368,16 +357,31 @@ void PrintUsage(const std::string& message) {
                "Try 'regexp grep --help' for more information.\n");
 }
 
+// Returns true when --help or --version was asked for.
+bool ReadArguments(int argc, char** argv, int first, GrepSettings& s, Reader& reader) {
+  // getopt_long takes argv[0] for the program's name: here the word grep.
+  const std::vector<std::string> operands = ReadOptions(argc - first + 1, argv + first - 1, reader);
+  if (reader.help || reader.version) return true;
+  auto next = operands.begin();
+  if (!s.patternsGiven) {
+    if (next == operands.end()) throw UsageError{};
+    reader.Apply('e', next++->c_str());
+  }
+  s.files.assign(next, operands.end());
+  return false;
+}
+
 }  // namespace
 
 int ParseGrepArguments(int argc, char** argv, int first, GrepSettings& settings) {
   Reader reader(settings);
   try {
-    if (ArgumentList(argc, argv, first, settings).Read(reader)) {
-      if (reader.help)
-        PrintGrepHelp();
-      else
+    // Asked for both, grep prints its version.
+    if (ReadArguments(argc, argv, first, settings, reader)) {
+      if (reader.version)
         std::printf("regexp grep (RegexComponents) %s\n", RC_VERSION);
+      else
+        PrintGrepHelp();
       return kFound;
     }
     reader.Finish();
