@@ -1,6 +1,38 @@
 // RegularExpressionCustom: the regular-expression component. It holds the
 // expression and its options, the subject, a file specification and a
 // format string, compiles lazily and reports matches through events.
+//
+// A short tour (RegularExpression, the published class, is used the same
+// way; examples/ has complete programs):
+//
+//   RegexComponent::RegularExpression re(nullptr);
+//   re.Expression = "([a-z]+)=([0-9]+)";
+//   re.StringToMatch = "a=1 bc=22";
+//   if (re.ParseExpression() != 0) puts(re.GetExpressionError().c_str());
+//   re.Search();                              // the leftmost match: "a=1"
+//   re.GetMatchingStrings();                  // {"a=1", "a", "1", "", "", " bc=22"}
+//
+//   re.OnGrepping = ...;                      // or, without an event:
+//   re.ForEachMatch([](const RegexComponent::MatchView& m) {
+//     std::cout << m.Position(0) << ' ' << m.Str(0) << '\n';  // 0 a=1, 4 bc=22
+//   });
+//
+//   re.FormatString = "$2:$1";
+//   re.MergeCopy = true;
+//   std::string out;
+//   re.Merge(out);                            // "1:a 22:bc"
+//
+//   re.FilesToMatch = "src/*.cpp";            // files: a wildcard specification
+//   re.DirectoryRecursion = true;
+//   re.ForEachFileMatch([](std::string_view file, const RegexComponent::MatchView& m) {
+//     std::cout << file << ':' << m.Position(0) << '\n';
+//   });
+//
+// Threads: a component is used by one thread at a time. GrepFiles and
+// FindFiles serialise on the process-wide FileOperationLock; ForEachFileMatch
+// takes no lock, so different components may walk on several threads at
+// once. A stop_token may be requested from any thread. FileSearchWorkers is
+// read and written from any thread.
 #pragma once
 
 #include <cstddef>
@@ -100,27 +132,50 @@ class RC_API RegularExpressionCustom : public TComponent {
   void SetMatches(MatchesSet value);
 
   // --- expression options and compilation --------------------------------
+  // The locale of the next compilation (and of Format); compiles nothing.
   void SetExpressionLocale(const std::locale& locale);
+  // The engine's message for the last failed compilation, or empty.
   std::string GetExpressionError() const;
+  // Compiles Expression unless it is compiled already; 0 when usable, 1 for
+  // an empty Expression, else the engine's error code.
   std::uint8_t ParseExpression();
+  // The engine's syntax-flag word for ExpressionOptions.
   std::uint32_t GetFlagOptions() const;
+  // The low 8 bits of `code`.
   std::uint8_t ConvertREXResult(unsigned int code) const;
+  // The compiled expression's marked sub-expressions; 0 before compiling.
   unsigned NumberOfSubexpressions() const;
+  // The engine's match-flag word for MatchOptions.
   std::uint32_t GetMatchFlags() const;
 
   // --- operations ----------------------------------------------------------
+  // Whether a match starts at the subject's first byte; fires OnMatching.
   bool Match();
+  // Whether a match spans the whole subject; fires OnMatching.
   bool MatchAll();
+  // Whether the subject holds a match (the leftmost); fires OnSearching.
   bool Search();
+  // The current match's slots, an empty entry, then its prefix and suffix.
   CPPStringArray GetMatchingStrings() const;
+  // Every match of the subject, left to right, through OnGrepping; the count.
   std::uint32_t Grep();
+  // Grep's per-match step: fires OnGrepping; false when the handler stops.
   bool GrepCallbackPredicate(const reg_match& match);
+  // Every match in every file of FilesToMatch through OnGreppingFiles, under
+  // FileOperationLock, events on the calling thread; the count.
   std::uint32_t GrepFiles();
+  // Each file of FilesToMatch holding a match through OnFindFiles, under
+  // FileOperationLock; the number of such files.
   std::uint32_t FindFiles();
+  // GrepFiles' and FindFiles' per-file steps and error report, for
+  // CurrentPointer's component.
   static bool GrepFilesCallback(const char* file, const RegEx& expression);
   static bool FindFilesCallback(const char* file);
   static void FileErrorCallback(const char* file, int error);
+  // FormatString expanded for the match being reported or the last one.
   void Format(std::string& out) const;
+  // The subject with every match replaced by FormatString's expansion
+  // (unmatched text copied too when MergeCopy).
   void Merge(std::string& out);
 
   // Runs over the subject exactly what Grep runs (same matches, order,
