@@ -11,6 +11,7 @@
 #include "components/ComponentSupport.h"
 #include "engine/search/LineCounter.h"
 #include "engine/expression/MatchFlags.h"
+#include "engine/match/MatchSlots.h"
 #include "engine/prefilter/PrefilteredSearch.h"
 
 namespace RegexComponent {
@@ -26,25 +27,17 @@ class SubjectViews {
 
   // The view of `m`, valid until the next call.
   MatchView Describe(const reg_match& m) {
-    const std::size_t n = m.size();
-    if (slots_.size() < n) slots_.resize(n);
-    MatchView::Slot* slot = slots_.data();
-    for (const auto& sub : m) {
-      *slot++ = sub.matched ? MatchView::Slot{Offset(sub.first), static_cast<std::uint64_t>(sub.second - sub.first)}
-                            : MatchView::Slot{MatchView::NoPosition, 0};
-    }
+    engine::SlotsOf(m, begin_, 0, slots_);
     const char* first = m[0].first;
     const char* last = m[0].second;
     lines_.AdvanceTo(first);
     // regex_grep's prefix starts where the previous match ended.
     const char* prefix = m.prefix().first;
-    return MatchView(begin_, 0, slots_.data(), n, {prefix, static_cast<std::size_t>(first - prefix)},
+    return MatchView(begin_, 0, slots_.data(), slots_.size(), {prefix, static_cast<std::size_t>(first - prefix)},
                      {last, static_cast<std::size_t>(end_ - last)}, lines_.Line(), lines_.LineStart());
   }
 
  private:
-  std::uint64_t Offset(const char* p) const { return static_cast<std::uint64_t>(p - begin_); }
-
   const char* begin_;
   const char* end_;
   engine::LineCounter lines_;

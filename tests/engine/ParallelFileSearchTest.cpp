@@ -48,14 +48,14 @@ class RecordingSink final : public FileMatchSink, public WalkErrorSink {
   std::size_t throwAt = SIZE_MAX;  // throws at this event
   std::vector<std::string> events;
 
-  bool OnFileMatch(const char* path, const FileMatch& match) override {
+  bool OnFileMatch(const char* path, const MatchView& match) override {
     std::string line = path;
     for (std::size_t i = 0; i < match.Size(); ++i) {
       if (!match.Matched(i)) {
         line += " -";
         continue;
       }
-      line += " " + std::to_string(match.Position(i)) + ":" + std::string(match.Text(i));
+      line += " " + std::to_string(match.Position(i)) + ":" + std::string(match.Str(i));
     }
     events.push_back(line);
     if (events.size() - 1 == throwAt) throw std::runtime_error("sink threw at " + line);
@@ -240,7 +240,7 @@ TEST(ParallelSearchThreads, FilesInFlightStayWithinTheWindow) {
   struct Watch final : FileMatchSink {
     int base = OpenDescriptors();
     int most = 0;
-    bool OnFileMatch(const char*, const FileMatch&) override {
+    bool OnFileMatch(const char*, const MatchView&) override {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
       most = std::max(most, OpenDescriptors() - base);
       return true;
@@ -293,14 +293,14 @@ TEST(ParallelSearchThreads, RunningShortWhileWorkersOpenChangesNothing) {
    public:
     std::vector<std::string> events;
     std::optional<testing::DescriptorsHeld> held;
-    bool OnFileMatch(const char* path, const FileMatch& match) override {
+    bool OnFileMatch(const char* path, const MatchView& match) override {
       if (!held) {
         held.emplace(1);
         // The workers go on meanwhile, two of them at once on the one
         // descriptor left.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
-      events.push_back(std::string(path) + " " + std::string(match.Text(0)));
+      events.push_back(std::string(path) + " " + std::string(match.Str(0)));
       return true;
     }
   };

@@ -33,7 +33,7 @@ class ForwardingSink final : public MatchSink {
 
  private:
   FileMatchSink* target_;
-  std::vector<MatchSlot> slots_;
+  std::vector<MatchView::Slot> slots_;
 };
 
 bool SearchFile(FileSearch& search, Mode mode, const char* path, int fd, std::uint64_t size,
@@ -141,7 +141,7 @@ class ParallelFileSearch::Pipeline::WorkerSink final : public MatchSink {
   bool OnMatch(const char*, const boost::cmatch& match, const Chunk& chunk) override {
     if (outlet_.Cancelled()) return false;
     if (!pipeline_.setup_.sink) return true;
-    outlet_.piece.Add(ViewOf(match, chunk, slots_));
+    outlet_.piece.Add(match, chunk);
     if (outlet_.piece.Bytes() >= pipeline_.setup_.limits.pieceBytes) outlet_.HandOver();
     return !outlet_.Cancelled();
   }
@@ -149,7 +149,6 @@ class ParallelFileSearch::Pipeline::WorkerSink final : public MatchSink {
  private:
   const Pipeline& pipeline_;
   Outlet& outlet_;
-  std::vector<MatchSlot> slots_;
 };
 
 ParallelFileSearch::Pipeline::Pipeline(const Setup& setup) : setup_(setup) {

@@ -10,7 +10,7 @@
 #include <boost/regex.hpp>
 
 #include "engine/files/ChunkReader.h"
-#include "engine/match/FileMatch.h"
+#include "engine/match/MatchSlots.h"
 #include "engine/search/FileSearch.h"
 #include "engine/files/FileSpec.h"
 #include "engine/files/FileWalker.h"
@@ -24,7 +24,7 @@ class FileMatchSink {
   // Called on the thread that started the search, in walk order and in
   // order of position within a file; `match` is valid during the call only.
   // Returning false ends the search.
-  virtual bool OnFileMatch(const char* path, const FileMatch& match) = 0;
+  virtual bool OnFileMatch(const char* path, const MatchView& match) = 0;
 
  protected:
   ~FileMatchSink() = default;

@@ -38,17 +38,17 @@ struct RegEx::Impl {
   bool busy = false;
   engine::ParallelFileSearch search;
   // The match a GrepFiles callback is looking at; null outside callbacks.
-  const engine::FileMatch* current = nullptr;
+  const MatchView* current = nullptr;
 };
 
 namespace {
 
 class GrepSink final : public engine::FileMatchSink {
  public:
-  GrepSink(const RegEx& owner, RegEx::GrepFilesCallbackType callback, const engine::FileMatch*& current)
+  GrepSink(const RegEx& owner, RegEx::GrepFilesCallbackType callback, const MatchView*& current)
       : owner_(owner), callback_(callback), current_(current) {}
 
-  bool OnFileMatch(const char* path, const engine::FileMatch& match) override {
+  bool OnFileMatch(const char* path, const MatchView& match) override {
     current_ = &match;
     struct Forget {  // also when the callback throws
       GrepSink& sink;
@@ -60,13 +60,13 @@ class GrepSink final : public engine::FileMatchSink {
  private:
   const RegEx& owner_;
   RegEx::GrepFilesCallbackType callback_;
-  const engine::FileMatch*& current_;
+  const MatchView*& current_;
 };
 
 class FindSink final : public engine::FileMatchSink {
  public:
   explicit FindSink(RegEx::FindFilesCallbackType callback) : callback_(callback) {}
-  bool OnFileMatch(const char* path, const engine::FileMatch&) override { return callback_(path); }
+  bool OnFileMatch(const char* path, const MatchView&) override { return callback_(path); }
 
  private:
   RegEx::FindFilesCallbackType callback_;
@@ -119,13 +119,13 @@ unsigned RegEx::FindFiles(FindFilesCallbackType callback, const char* files, boo
 void RegEx::SetFileSearchWorkers(unsigned workers) { impl_->search.SetWorkers(workers); }
 
 std::string RegEx::What(int i) const {
-  const engine::FileMatch* match = impl_->current;
+  const MatchView* match = impl_->current;
   if (!match || i < 0) return {};
-  return std::string(match->Text(static_cast<std::size_t>(i)));
+  return std::string(match->Str(static_cast<std::size_t>(i)));
 }
 
 unsigned RegEx::Position(int i) const {
-  const engine::FileMatch* match = impl_->current;
+  const MatchView* match = impl_->current;
   if (!match || i < 0 || !match->Matched(static_cast<std::size_t>(i))) return static_cast<unsigned>(-1);
   return engine::Saturate32(match->Position(static_cast<std::size_t>(i)));
 }

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/match/FileMatch.h"
+#include "engine/match/MatchSlots.h"
 #include "engine/search/LineCounter.h"
 #include "engine/pipeline/ParallelFileSearch.h"
 
@@ -49,13 +49,7 @@ class ChunkViews {
   void StartFile() { lines_.Restart(); }
   // The view of `match` in `chunk`, valid until the next call.
   MatchView Describe(const boost::cmatch& match, const Chunk& chunk) {
-    slots_.resize(match.size());
-    for (std::size_t i = 0; i < match.size(); ++i) {
-      const auto& sub = match[i];
-      slots_[i] = sub.matched ? MatchView::Slot{chunk.offset + static_cast<std::uint64_t>(sub.first - chunk.begin),
-                                                static_cast<std::uint64_t>(sub.second - sub.first)}
-                              : MatchView::Slot{MatchView::NoPosition, 0};
-    }
+    SlotsOf(match, chunk.begin, chunk.offset, slots_);
     if (countLines_) lines_.AdvanceTo(chunk, match[0].first);
     return MatchView(chunk.begin, chunk.offset, slots_.data(), slots_.size(), {}, {},
                      countLines_ ? lines_.Line() : 0, countLines_ ? lines_.LineStart() : 0);
@@ -134,20 +128,15 @@ class WorkerViews final : public FileMatchSink {
 
   std::uint64_t delivered = 0;
 
-  bool OnFileMatch(const char* path, const FileMatch& match) override {
+  bool OnFileMatch(const char* path, const MatchView& match) override {
     if (stop_.stop_requested()) return false;
     ++delivered;
-    slots_.resize(match.Size());
-    for (std::size_t i = 0; i < match.Size(); ++i)
-      slots_[i] = {match.Slots()[i].position, match.Slots()[i].length};
-    const MatchView view(match.TextStart(), match.TextOffset(), slots_.data(), slots_.size(), {}, {}, 0, 0);
-    return f_(std::string_view(path), view);
+    return f_(std::string_view(path), match);
   }
 
  private:
   FileMatchCallback f_;
   std::stop_token stop_;
-  std::vector<MatchView::Slot> slots_;
 };
 
 }  // namespace
