@@ -8,8 +8,9 @@
 #include "RegexComponent/RegularExpressionCustom.h"
 
 #include "components/ComponentState.h"
-#include "engine/files/FileSpec.h"
+#include "engine/expression/FileSearchSyntax.h"
 #include "engine/expression/MatchFlags.h"
+#include "engine/files/FileSpec.h"
 #include "engine/search/ViewSearch.h"
 
 namespace RegexComponent {
@@ -41,12 +42,10 @@ std::uint64_t RC::ForEachFileMatch(FileMatchCallback f, bool countLines) {
 
 std::uint64_t RC::ForEachFileMatch(FileMatchCallback f, bool countLines, std::stop_token stop) {
   if (State->Expression.empty() || State->FilesToMatch.empty()) return 0;
-  // Read as GrepFiles' engine object reads it: Perl syntax, and of the
-  // options only CaseInsensitive.
+  // Read as GrepFiles reads it.
   boost::regex expression;
   try {
-    expression.assign(State->Expression, boost::regex::normal |
-                                       (FExpressionOptions.Contains(CaseInsensitive) ? boost::regex::icase : 0));
+    expression = engine::CompileForFileSearch(State->Expression, FExpressionOptions.Contains(CaseInsensitive));
   } catch (const boost::regex_error&) {
     return 0;
   }

@@ -4,10 +4,11 @@
 
 #include <boost/regex.hpp>
 
-#include "engine/files/FileSpec.h"
-#include "engine/search/LineCounter.h"
+#include "engine/expression/FileSearchSyntax.h"
 #include "engine/expression/MatchFlags.h"
+#include "engine/files/FileSpec.h"
 #include "engine/pipeline/ParallelFileSearch.h"
+#include "engine/search/LineCounter.h"
 
 namespace RegexComponent {
 
@@ -89,7 +90,7 @@ RegEx::~RegEx() = default;
 unsigned RegEx::SetExpression(const char* text, bool icase) {
   const BusyScope busy(impl_->busy);
   impl_->compiled = false;
-  impl_->expression.assign(text ? text : "", boost::regex::normal | (icase ? boost::regex::icase : 0));
+  impl_->expression = engine::CompileForFileSearch(text ? text : "", icase);
   impl_->compiled = true;
   return static_cast<unsigned>(impl_->expression.mark_count());
 }
