@@ -447,7 +447,8 @@ TEST_F(Cli, GrepReadsGnuOptionSyntaxAndTheNormalSyntax) {
   EXPECT_EQ(Run({"grep", "--help", "-V"}).out.rfind("regexp grep (RegexComponents) ", 0), 0u);
   const Result help = Run({"grep", "--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* option : {"--extended-regexp", "--only-matching", "--exclude-dir=GLOB", "--json", "-NUM"})
+  for (const char* option :
+       {"--extended-regexp", "--only-matching", "--exclude-dir=GLOB", "--null-data", "--json", "-NUM"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   EXPECT_NE(Run({"--help"}).out.find("scan"), std::string::npos);
   ExpectError(Run({"-i", "grep", "x", "s.txt"}), "after the word grep");

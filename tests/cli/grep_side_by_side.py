@@ -19,6 +19,7 @@ usage: grep_side_by_side.py REGEXP GREP SCRATCH_DIR [K SHARDS]
 """
 import concurrent.futures
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -57,6 +58,14 @@ FILES = {
     "size8.txt": "\n\n\n\nabc\n",
     "size9.txt": "\na\naaaaaa",
     "size99.txt": "".join("%d\n" % i for i in range(1, 34)) + "x" * 9,
+    # NUL-ended records for -z: line feeds inside them, empty records, a
+    # carriage return, bytes past 0x7f, and a last record without its NUL.
+    "records.z": "\0".join([
+        "hello world", "foo\nbar", "", "line one\nline two\nhello again", "a\nb", "x", "abc\n",
+        "\n", "foo bar\r", "o\x80b\xff", "tail\n\nhello", "a.b*c\nfoo_bar x"]) + "\0last\nrecord",
+    # Records past the reader's first chunk of 4 MiB.
+    "big.z": "".join("%07d rec\n%s\0" % (i, "hit" if i % 9973 == 0 else "...") for i in range(1, 230001)),
+    "tree/z/r.z": "hello\nthere\0no\0hello\0",
 }
 
 LINKS = {"tree/link-file": "a/x.c", "tree/link-dir": "a/b", "tree/dangling": "nowhere"}
@@ -104,6 +113,44 @@ RECURSIVE = [
     ["hello", "tree"], ["-s", "hello", "tree"], ["-r", "hello", "tree", "text.txt"],
     ["-r", "--exclude=t*", "hello", "tree", "text.txt"], ["--include=*.c", "hello", "text.txt"],
     ["--exclude=text*", "hello", "./text.txt"],
+]
+
+# Recursive runs under -z, compared as multisets of records and lines.
+NULL_DATA_RECURSIVE = [
+    ["-rz", "hello", "tree"], ["-rzc", "hello", "tree"], ["-rzl", "hello", "tree"], ["-rzL", "hello", "tree"],
+    ["-rzn", "-o", "hel*o", "tree"], ["-rz", "-lZ", "^hello", "tree"],
+    ["-z", "-H", "-n", "hello", "tree/z/r.z", "tree/a/y.h", "records.z"],
+]
+
+# -z: the record rules (^ and $ at a record's ends only, . and [^x] taking
+# a line feed, but -P's . not), each pattern with several of the options,
+# over records, text without a NUL (one record) and data grep would
+# otherwise call binary.
+NULL_DATA_PATTERNS = [
+    ["^foo"], ["bar$"], ["o.b"], ["o[^x]b"], ["^$"], ["hel*o"], ["-E", "^(a|x)$"], ["-E", "(o|e)\\b"],
+    ["-E", "line (one|two)"], ["-F", "line"], ["-F", "o\nx"], ["-P", "o.b"], ["-P", "(?s)o.b"],
+    ["-P", "o[^x]b"], ["-P", "^a|c$"], ["-e", "a", "-e", "hello"], ["-x", "a.b"], ["-E", "-w", "b|x"],
+]
+
+NULL_DATA_OPTIONS = [
+    [], ["-c"], ["-o"], ["-ob"], ["-v"], ["-n"], ["-b"], ["-l"], ["-L"], ["-lZ"], ["-cZ", "-H"], ["-m1"],
+    ["-m1", "-A1"], ["-A1"], ["-B1", "-n"], ["-C1", "--group-separator=XX"], ["--no-group-separator", "-A0"],
+    ["-vc"], ["-vn"], ["-H", "-n", "-o"], ["--color=always", "-n"], ["--color=always", "-o"], ["-T", "-n"],
+    ["-i"], ["--line-buffered"], ["-a"], ["-I"], ["-q"], ["-h", "-x"], ["-w", "-n"],
+]
+
+NULL_DATA_FILES = ["records.z", "text.txt", "noeol.txt", "binary.dat", "empty.txt"]
+
+NULL_DATA_MISC = [
+    (["-z", "-c", "hit", "big.z"], None), (["-z", "-n", "-b", "hit", "big.z"], None),
+    (["-z", "-n", "-C1", "0200000", "big.z"], None), (["-z", "-c", "-v", "\\.", "big.z"], None),
+    (["-z", "-bo", "hit", "big.txt"], None), (["-z", "-c", "^0", "big.txt"], None),
+    (["--null-data", "-n", "x"], "a\0x\ny\0\0x"), (["--null-d", "-c", ""], "a\0b\0"), (["-zc", ""], ""),
+    (["-z", "-H", "--label=in", "-o", "[ab]"], "a\nb\0ab"), (["--nu", "x", "text.txt"], None),
+    (["-z", "-f", "patterns.txt", "records.z"], None), (["-z", "-c", "-e", "foo\n", "records.z"], None),
+    (["-z", "-L", "-m0", "x", "records.z"], None), (["-zx", "-e", "", "-n", "records.z"], None),
+    (["-z", "-T", "-b", "", "records.z"], None), (["-z", "-Z", "-H", "-n", "o", "records.z"], None),
+    (["-z", "--color=always", "-C1", "-v", "o", "records.z"], None),
 ]
 
 MISC = [
@@ -223,6 +270,9 @@ def compare(case, regexp, grep, root):
     if mode == "sets":
         out_o, out_t = sorted(out_o.splitlines()), sorted(out_t.splitlines())
         err_o, err_t = sorted(err_o.splitlines()), sorted(err_t.splitlines())
+    if mode == "record-sets":
+        out_o, out_t = sorted(re.split(b"[\n\0]", out_o)), sorted(re.split(b"[\n\0]", out_t))
+        err_o, err_t = sorted(err_o.splitlines()), sorted(err_t.splitlines())
     if mode == "err-shape":
         # Messages for a malformed pattern are the engine's own words.
         shape = lambda e: [l.split(b":")[0] for l in e.splitlines()]
@@ -270,6 +320,15 @@ def cases():
                 yield (["--color=always"] + options + ["o", "text.txt", "crlf.txt"], None, "exact", colors)
     for args in RECURSIVE:
         yield (args, None, "sets", None)
+    for i, pattern in enumerate(NULL_DATA_PATTERNS):
+        for j, options in enumerate(NULL_DATA_OPTIONS):
+            if crossed(i, j, 3):
+                yield (["-z"] + options + (pattern if pattern[0].startswith("-") else ["-e"] + pattern)
+                       + NULL_DATA_FILES, None, "exact", None)
+    for args, stdin in NULL_DATA_MISC:
+        yield (args, stdin, "exact", None)
+    for args in NULL_DATA_RECURSIVE:
+        yield (args, None, "record-sets", None)
     for args, extra in MISC:
         mode = "err-shape" if extra == "err-shape" else "exact"
         stdin = None if extra in (None, "err-shape") else extra

@@ -5,8 +5,8 @@ standard output, standard error and exit status byte for byte, and the two
 streams interleaved when both go to one pipe.
 
 The tree has many small files, a few large ones (one whose output is
-several times the piece a worker holds before waiting), a binary file, an
-unreadable one, a symbolic link to a file whose reading fails, a match on a
+several times the piece a worker holds before waiting), a binary file, a
+file of NUL-ended records (for -z), an unreadable one, a symbolic link to a file whose reading fails, a match on a
 last line without a line feed, and files that begin and end with selected
 lines, so that context groups and their separators cross file boundaries.
 
@@ -55,6 +55,8 @@ def tree_files():
     files["edge/empty.txt"] = ""
     files["edge/crlf.txt"] = "hit\r\nno\r\n"
     files["edge/unreadable.txt"] = "hit hidden\n"
+    # NUL-ended records for -z, some holding line feeds.
+    files["z/records.z"] = "".join("rec %d\n%s\0" % (n, "hit" if n % 7 == 0 else "no") for n in range(300))
     return files
 
 
@@ -81,6 +83,7 @@ OPTIONS = [
     ["--no-group-separator", "-C1"], ["-v", "-c"], ["-v", "-C1", "-m3"], ["--json"], ["--json", "-v"],
     ["-a"], ["-I", "-c"], ["-Z", "-l"], ["-T", "-n", "-H"], ["-h", "-n"],
     ["--color=always", "-n", "-C1"], ["--color=always", "-o", "-b"], ["-w", "-c"],
+    ["-z"], ["-z", "-n", "-C1"], ["-z", "-o", "-b"], ["-z", "-c"], ["-z", "-lZ"], ["-z", "--json"],
 ]
 
 PATTERNS = [["hit"], ["-E", "hit (first|last)"], ["-F", "zzz"], ["-e", "^"]]

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -153,20 +154,25 @@ TEST_F(ChunkReaderTest, DefaultLineLimitIs64MiB) {
 
 // Random files of short and long lines, empty lines and missing final line
 // feeds, read by one reader at tiny buffer sizes: the chunks rebuild the
-// file, and no line is split unless it reaches the line limit.
+// file, and no line is split unless it reaches the line limit. With NUL as
+// the terminator, chunks end after a NUL and line feeds are ordinary bytes.
 TEST_F(ChunkReaderTest, TinyBuffersRebuildEveryFile) {
   std::mt19937 random(7);
-  for (const std::size_t buffer : {1, 2, 3, 7}) {
-    for (const std::size_t limit : {buffer, std::size_t{1} << 20}) {
-      ChunkReader reader(buffer, limit);
-      for (int round = 0; round < 20; ++round) {
-        std::string content(random() % 60, 'a');
-        for (char& c : content) c = "ab\n\n"[random() % 4];
-        const ChunkLog log = ReadAll(reader, content);
-        for (std::size_t i = 0; i + 1 < log.chunks.size(); ++i) {
-          const std::string& piece = log.chunks[i];
-          EXPECT_TRUE(piece.ends_with('\n') || piece.size() == std::max(buffer, limit))
-              << "buffer " << buffer << " limit " << limit << " chunk " << i << " of\n" << content;
+  for (const char terminator : {'\n', '\0'}) {
+    const char bytes[] = {'a', 'b', terminator, terminator, terminator == '\n' ? 'c' : '\n'};
+    for (const std::size_t buffer : {1, 2, 3, 7}) {
+      for (const std::size_t limit : {buffer, std::size_t{1} << 20}) {
+        ChunkReader reader(buffer, limit, terminator);
+        for (int round = 0; round < 20; ++round) {
+          std::string content(random() % 60, 'a');
+          for (char& c : content) c = bytes[random() % std::size(bytes)];
+          const ChunkLog log = ReadAll(reader, content);
+          for (std::size_t i = 0; i + 1 < log.chunks.size(); ++i) {
+            const std::string& piece = log.chunks[i];
+            EXPECT_TRUE(piece.ends_with(terminator) || piece.size() == std::max(buffer, limit))
+                << "terminator " << int(terminator) << " buffer " << buffer << " limit " << limit << " chunk "
+                << i << " of\n" << content;
+          }
         }
       }
     }

@@ -45,6 +45,20 @@ TEST(LineCounterTest, BlockCountsAgreeWithCountingByteByByte) {
   }
 }
 
+// Another byte counts the same way (NUL for NUL-ended records): line feeds
+// and bytes past 0x7f beside it are not counted.
+TEST(LineCounterTest, AnyByteIsCountedAsLineFeedsAre) {
+  std::string text;
+  for (std::size_t i = 0; i < 100; ++i) text += "\0\n\x80" "a"[i * 7 % 11 % 4];
+  for (std::size_t first = 0; first < 20; ++first)
+    for (std::size_t last = first; last <= text.size(); ++last)
+      for (const char byte : {'\0', '\x80'}) {
+        std::uint64_t expected = 0;
+        for (std::size_t i = first; i < last; ++i) expected += text[i] == byte;
+        ASSERT_EQ(CountByte(text.data() + first, text.data() + last, byte), expected) << first << ".." << last;
+      }
+}
+
 TEST(LineCounterTest, CountsLineFeedsUpToEachPositionInOnePass) {
   const std::string text = "ab\r\ncd\n\n\nef";
   const char* p = text.data();

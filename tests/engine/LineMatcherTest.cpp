@@ -97,6 +97,46 @@ TEST(LineMatcher, LiteralAndCaseOptionsApplyToEveryPattern) {
   EXPECT_EQ(FindIn(icase, "aBbq", 3), Span(3, 4));
 }
 
+// In NUL-ended records a line feed is data: `^` and `$` still match at the
+// record's ends only, `.` and `[^x]` take a line feed, and so does the perl
+// grammar's `[^x]` but not its `.` (unless (?s)), as with grep -z.
+TEST(LineMatcher, RecordsEndedByNulHoldLineFeedsAsData) {
+  struct Row {
+    std::uint32_t syntaxWord;
+    const char* pattern;
+    LineFit fit;
+    const char* record;
+    bool selected;
+  };
+  const Row rows[] = {
+      {syntax::Extended, "^b", LineFit::Anywhere, "a\nb", false},
+      {syntax::Extended, "a$", LineFit::Anywhere, "a\nb", false},
+      {syntax::Extended, "^a.b$", LineFit::Anywhere, "a\nb", true},
+      {syntax::Extended, "a[^x]b", LineFit::Anywhere, "a\nb", true},
+      {syntax::Extended, "a[[:space:]]b", LineFit::Anywhere, "a\nb", true},
+      {syntax::Extended, "a.b", LineFit::WholeLine, "a\nb", true},
+      {syntax::Extended, "a", LineFit::WholeLine, "a\n", false},
+      {syntax::Extended, "b", LineFit::Word, "a\nb", true},
+      {syntax::Normal, "a.b", LineFit::Anywhere, "a\nb", false},
+      {syntax::Normal, "a.b", LineFit::Anywhere, "a-b", true},
+      {syntax::Normal, "(?s)a.b", LineFit::Anywhere, "a\nb", true},
+      {syntax::Normal, "a[^x]b", LineFit::Anywhere, "a\nb", true},
+      {syntax::Normal, "a$", LineFit::Anywhere, "a\n", false},
+      {syntax::Normal, "^b", LineFit::Anywhere, "a\nb", false},
+  };
+  for (const Row& row : rows) {
+    const LineMatcher matcher({row.pattern}, row.syntaxWord, row.fit, '\0');
+    EXPECT_EQ(Selects(matcher, row.record), row.selected) << row.pattern;
+    boost::cmatch match;
+    const std::string record = row.record;
+    EXPECT_EQ(matcher.Find(record.data(), record.data() + record.size(), record.data(), match), row.selected)
+        << row.pattern;
+  }
+  // The search over many lines at once knows line feeds only.
+  EXPECT_TRUE(LineMatcher({"[0-9]+"}, syntax::Extended, LineFit::Anywhere).SearchesAcrossLines());
+  EXPECT_FALSE(LineMatcher({"[0-9]+"}, syntax::Extended, LineFit::Anywhere, '\0').SearchesAcrossLines());
+}
+
 TEST(GnuBasic, RespellsOperatorsAndKeepsGnuEscapes) {
   const std::pair<const char*, const char*> cases[] = {
       {"\\(a\\)\\{2\\}\\1", "(a){2}\\1"},

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -54,15 +55,17 @@ class LineSearchTest : public ::testing::Test {
   TempFileTree tree;
 };
 
-// Each line matched on its own, from a plain split of the text.
-std::vector<LineRecord> Expected(const std::string& text, const boost::regex& expression, bool everyLine) {
+// Each line matched on its own, from a plain split of the text at
+// `terminator`; `^` and `$` only at the line's ends.
+std::vector<LineRecord> Expected(const std::string& text, const boost::regex& expression, bool everyLine,
+                                 char terminator = '\n') {
   std::vector<LineRecord> out;
   std::uint64_t number = 0;
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t lf = text.find('\n', at);
+    const std::size_t lf = text.find(terminator, at);
     const std::size_t end = lf == std::string::npos ? text.size() : lf;
     const std::string line = text.substr(at, end - at);
-    const bool selected = boost::regex_search(line, expression);
+    const bool selected = boost::regex_search(line, expression, boost::match_single_line);
     ++number;
     if (selected || everyLine) out.emplace_back(number, at, line, lf != std::string::npos, selected);
     at = end + 1;
@@ -90,6 +93,47 @@ TEST_F(LineSearchTest, LinesNumbersAndOffsetsDoNotDependOnChunks) {
       EXPECT_EQ(Search(text, matcher, options).lines, Expected(text, reference, everyLine))
           << "chunk " << chunk << " every line " << everyLine;
     }
+}
+
+// NUL-ended records holding line feeds, through each way of passing over
+// lines (candidates, one search per line, every line for context): the
+// records, their numbers and offsets are those of a split at NUL whatever
+// the chunks, a line feed is data to `^`, `$`, `.` and `[^x]`, and no NUL
+// is taken for binary data.
+TEST_F(LineSearchTest, RecordsEndAtNulWhateverTheChunks) {
+  std::mt19937 random(11);
+  std::string text;
+  for (int i = 0; i < 300; ++i) {
+    const std::size_t length = random() % 5 == 0 ? random() % 200 : random() % 10;
+    for (std::size_t k = 0; k < length; ++k) text += "ab \n"[random() % 4];
+    text += '\0';
+  }
+  text += "a\nb without a final NUL";
+  for (const char* pattern : {"ab", "^ab|b a$", "a.b", "b[^ ]a", "^$", "^b|a$", "\n$"}) {
+    const LineMatcher matcher({pattern}, syntax::Extended, LineFit::Anywhere, '\0');
+    const boost::regex reference(pattern, boost::regex::extended);
+    for (const bool everyLine : {false, true})
+      for (const std::size_t chunk : {1u, 7u, 64u, 4096u}) {
+        LineSearchOptions options;
+        options.everyLine = everyLine;
+        options.chunkSize = chunk;
+        options.terminator = '\0';
+        const RecordingSink sink = Search(text, matcher, options);
+        EXPECT_EQ(sink.lines, Expected(text, reference, everyLine, '\0'))
+            << pattern << " chunk " << chunk << " every line " << everyLine;
+        EXPECT_EQ(sink.binaryCalls, 0);
+      }
+  }
+}
+
+TEST_F(LineSearchTest, TheMatcherMustBeForTheSearchsTerminator) {
+  const LineMatcher lines({"a"}, syntax::Extended, LineFit::Anywhere);
+  LineSearchOptions records;
+  records.terminator = '\0';
+  EXPECT_THROW(LineSearch(lines, records), std::invalid_argument);
+  const LineMatcher forRecords({"a"}, syntax::Extended, LineFit::Anywhere, '\0');
+  EXPECT_THROW(LineSearch(forRecords, {}), std::invalid_argument);
+  EXPECT_NO_THROW(LineSearch(forRecords, records));
 }
 
 TEST_F(LineSearchTest, InvertSelectsTheOtherLinesAndEmptyFilesHaveNone) {

@@ -111,7 +111,7 @@ int RunGrepCommand(int argc, char** argv, int first) {
   if (NothingCanBeSelected(s)) return kNotFound;
   std::unique_ptr<engine::LineMatcher> matcher;
   try {
-    matcher = std::make_unique<engine::LineMatcher>(Patterns(s), SyntaxWord(s), Fit(s));
+    matcher = std::make_unique<engine::LineMatcher>(Patterns(s), SyntaxWord(s), Fit(s), s.terminator);
   } catch (const boost::regex_error& e) {
     std::fprintf(stderr, "regexp: %s\n", e.what());
     return kTrouble;

@@ -27,6 +27,8 @@ Patterns:
       --no-ignore-case      do not ignore case (the default)
   -w, --word-regexp         a match must be a whole word
   -x, --line-regexp         a match must be the whole line
+  -z, --null-data           lines read and printed end in a NUL byte, not a
+                            line feed (which is then an ordinary byte)
 
 Messages and help:
   -s, --no-messages         do not report unreadable or missing files

@@ -1,6 +1,7 @@
 // `regexp grep --json`: one JSON object per line, modelled on ripgrep's:
 // "begin" and "end" around each file, "match" for each selected line with
-// its matches and their groups, and a closing "summary".
+// its matches and their groups, and a closing "summary". Under -z the
+// objects still end with line feeds; a record's "lines" keeps its NUL.
 //
 // External interface: GrepJsonPrinter.
 #pragma once

@@ -31,11 +31,11 @@ enum LongOnly : int {
 // so an option after an operand is still an option, POSIXLY_CORRECT or not;
 // the ':' after it tells a missing argument (':') from an unknown option
 // ('?'). The digits are -NUM.
-const char kShortOptions[] = "-:0123456789A:B:C:D:EFGHILPRTUVZabcd:e:f:hilm:noqrsvwxy";
+const char kShortOptions[] = "-:0123456789A:B:C:D:EFGHILPRTUVZabcd:e:f:hilm:noqrsvwxyz";
 
-// Every long option grep 3.8 documents except --null-data (-z), in grep's
-// own order, so that an ambiguous abbreviation lists its possibilities as
-// grep does; --json and --threads are this tool's. -U changes nothing on
+// Every long option grep 3.8 documents, in grep's own order, so that an
+// ambiguous abbreviation lists its possibilities as grep does; --json and
+// --threads are this tool's. -U changes nothing on
 // this system, as in grep.
 const option kLongOptions[] = {
     {"basic-regexp", no_argument, nullptr, 'G'}, {"extended-regexp", no_argument, nullptr, 'E'},
@@ -55,7 +55,8 @@ const option kLongOptions[] = {
     {"line-number", no_argument, nullptr, 'n'}, {"line-regexp", no_argument, nullptr, 'x'},
     {"max-count", required_argument, nullptr, 'm'}, {"no-filename", no_argument, nullptr, 'h'},
     {"no-group-separator", no_argument, nullptr, kNoGroupSeparator}, {"no-messages", no_argument, nullptr, 's'},
-    {"null", no_argument, nullptr, 'Z'}, {"only-matching", no_argument, nullptr, 'o'},
+    {"null", no_argument, nullptr, 'Z'}, {"null-data", no_argument, nullptr, 'z'},
+    {"only-matching", no_argument, nullptr, 'o'},
     {"quiet", no_argument, nullptr, 'q'}, {"recursive", no_argument, nullptr, 'r'},
     {"dereference-recursive", no_argument, nullptr, 'R'}, {"regexp", required_argument, nullptr, 'e'},
     {"invert-match", no_argument, nullptr, 'v'}, {"silent", no_argument, nullptr, 'q'},
@@ -188,6 +189,7 @@ bool Reader::ApplyLetter(int letter, const std::string& v) {
     case 'i': case 'y': s_.ignoreCase = true; break;
     case 'w': s_.wordRegexp = true; break;
     case 'x': s_.lineRegexp = true; break;
+    case 'z': s_.terminator = '\0'; break;
     case 's': s_.noMessages = true; break;
     case 'v': s_.invert = true; break;
     case 'm': s_.maxCount = ParseCount(v, "invalid max count"); break;

@@ -35,6 +35,8 @@ struct GrepSettings {
   bool invert = false;
   bool wordRegexp = false;
   bool lineRegexp = false;
+  // What ends an input line and a printed one: -z makes it NUL (records).
+  char terminator = '\n';
 
   bool onlyMatching = false;
   bool lineNumber = false;

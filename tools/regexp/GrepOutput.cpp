@@ -110,6 +110,8 @@ void GrepPrinter::LinesFollow() {
   anyOutput_ = true;
 }
 
+// The separator ends with a line feed even where printed lines end with
+// NUL (-z), as grep's does.
 void GrepPrinter::Separator(std::uint64_t number) {
   if (!contextGiven_ || !anyOutput_ || !s_.groupSeparator) return;
   if (lastPrinted_ != 0 && number == lastPrinted_ + 1) return;
@@ -118,7 +120,8 @@ void GrepPrinter::Separator(std::uint64_t number) {
 }
 
 // One line in grep's layout: the prefix, then the line with its matches
-// coloured, or with -o each match on a line of its own.
+// coloured, or with -o each match on a line of its own; each ended by the
+// terminator the input's lines end with (a NUL under -z).
 void GrepPrinter::PrintLine(const engine::LineView& line, char sep) {
   Separator(line.number);
   anyOutput_ = true;
@@ -137,7 +140,7 @@ void GrepPrinter::PrintLine(const engine::LineView& line, char sep) {
   }
   if (!s_.onlyMatching) {
     out_.Write(std::string_view(rest, static_cast<std::size_t>(line.end - rest)));
-    out_.Put('\n');
+    out_.Put(s_.terminator);
   }
   if (s_.lineBuffered) out_.Flush();
 }
@@ -190,7 +193,7 @@ const char* GrepPrinter::Middle(const engine::LineView& line, const std::string&
       out_.Write(std::string_view(cur, static_cast<std::size_t>(b - cur)));
     }
     Paint(matchColor, std::string_view(b, size));
-    if (s_.onlyMatching) out_.Put('\n');
+    if (s_.onlyMatching) out_.Put(s_.terminator);
     cur = b + size;
   }
   if (s_.onlyMatching) return line.end;

@@ -26,6 +26,7 @@ engine::LineSearchOptions Options(const GrepSettings& s, const GrepSink& sink) {
   options.everyLine = sink.NeedsEveryLine();
   options.lineMatches = sink.UsesLineMatches();
   options.detectBinary = s.binaryFiles != BinaryFiles::Text;
+  options.terminator = s.terminator;
   return options;
 }
 

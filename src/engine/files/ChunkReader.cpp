@@ -8,8 +8,8 @@
 
 namespace RegexComponent::engine {
 
-ChunkReader::ChunkReader(std::size_t chunkSize, std::size_t lineLimit)
-    : chunkSize_(std::max<std::size_t>(chunkSize, 1)), lineLimit_(lineLimit) {}
+ChunkReader::ChunkReader(std::size_t chunkSize, std::size_t lineLimit, char terminator)
+    : chunkSize_(std::max<std::size_t>(chunkSize, 1)), lineLimit_(lineLimit), terminator_(terminator) {}
 
 // Replaces the buffer, keeping the valid bytes and the byte before them.
 void ChunkReader::Allocate(std::size_t capacity) {
@@ -100,7 +100,7 @@ void ChunkReader::Fill() {
 }
 
 // Reads as much as the window allows and picks where the next chunk ends: at
-// end of file, else just after the last line feed past `minimum`, else (one
+// end of file, else just after the last terminator past `minimum`, else (one
 // line fills the window) widens the window, then grows the buffer, and at the
 // line limit cuts wherever the buffer ends.
 std::size_t ChunkReader::CutPoint(std::size_t minimum) {
@@ -108,8 +108,8 @@ std::size_t ChunkReader::CutPoint(std::size_t minimum) {
     Fill();
     if (eof_) return filled_;
     if (filled_ > minimum)
-      if (const void* lf = ::memrchr(data_ + minimum, '\n', filled_ - minimum))
-        return static_cast<std::size_t>(static_cast<const char*>(lf) - data_) + 1;
+      if (const void* stop = ::memrchr(data_ + minimum, terminator_, filled_ - minimum))
+        return static_cast<std::size_t>(static_cast<const char*>(stop) - data_) + 1;
     if (window_ < capacity_) {
       window_ = std::min(window_ * 2, capacity_);
       continue;

@@ -1,6 +1,7 @@
 // Chunked reading of one open file for the file search: ChunkReader hands
-// out the file as Chunk stretches that end at line feeds, which FileSearch
-// matches one by one.
+// out the file as Chunk stretches that end at line terminators (line feeds,
+// or the reader's own terminator byte), which FileSearch and LineSearch
+// match one by one.
 #pragma once
 
 #include <algorithm>
@@ -23,19 +24,21 @@ struct Chunk {
 
 // Reads a file with read() into one buffer reused across files. A file that
 // fits the buffer is one chunk, normally from a single read(). A larger file
-// is cut after the last line feed in the buffer; the incomplete last line
-// moves to the front and the next chunk continues it. A line longer than the
-// buffer makes it grow, up to `lineLimit` bytes, beyond which the chunk is
-// cut at the end of the buffer instead. Reading stops at end of file, at the
-// size the file had when opened (so a file that keeps growing ends), or at a
-// read error; a file truncated meanwhile simply ends early.
+// is cut after the last terminator in the buffer (a line feed unless the
+// reader is given another byte, such as NUL for NUL-ended records); the
+// incomplete last line moves to the front and the next chunk continues it. A
+// line longer than the buffer makes it grow, up to `lineLimit` bytes, beyond
+// which the chunk is cut at the end of the buffer instead. Reading stops at
+// end of file, at the size the file had when opened (so a file that keeps
+// growing ends), or at a read error; a file truncated meanwhile simply ends
+// early.
 class ChunkReader {
  public:
   static constexpr std::size_t kDefaultChunkSize = std::size_t{4} << 20;
   static constexpr std::size_t kDefaultLineLimit = std::size_t{64} << 20;
 
   explicit ChunkReader(std::size_t chunkSize = kDefaultChunkSize,
-                       std::size_t lineLimit = kDefaultLineLimit);
+                       std::size_t lineLimit = kDefaultLineLimit, char terminator = '\n');
 
   // Starts on `fd` (not owned); `size` 0 means unknown (as for /proc files):
   // read to end of file. A `window` below the buffer size makes the first
@@ -48,7 +51,7 @@ class ChunkReader {
   bool Next(Chunk& chunk);
   // The next chunk, starting at `keepFrom` inside the current `chunk` instead
   // of at its end: a match still open there is searched again with more of
-  // the file. The new chunk ends past the old one (after a later line feed,
+  // the file. The new chunk ends past the old one (after a later terminator,
   // at the buffer's end or at end of file); a carry over half the buffer
   // grows it, as a long line does. Call only when CanKeep says so.
   bool Next(Chunk& chunk, const char* keepFrom);
@@ -79,6 +82,7 @@ class ChunkReader {
   std::size_t window_ = 0;  // how far Fill may fill, at most capacity_
   std::size_t chunkSize_;
   std::size_t lineLimit_;
+  char terminator_;  // the byte chunks end after
 
   int fd_ = -1;
   std::uint64_t remaining_ = 0;  // bytes still expected when the size is known

@@ -52,14 +52,26 @@ std::optional<PerlReading> FormFor(const boost::regex& expression) {
 
 bool Longer(const boost::cmatch& a, const boost::cmatch& b) { return a.length(0) > b.length(0); }
 
+// An expression's match flags: kLineFlags, and where the lines are records
+// that may hold line feeds, a perl `.` that does not match one, as Perl's
+// does not without /s ((?s) still turns that off).
+bc::match_flag_type FlagsFor(const boost::regex& expression, char terminator) {
+  // The POSIX extended grammar is Boost's perl group without its extensions.
+  const boost::regex::flag_type options = expression.flags();
+  const bool perl = (options & boost::regbase::main_option_type) == boost::regbase::perl_syntax_group &&
+                    (options & boost::regbase::no_perl_ex) == 0;
+  return terminator != '\n' && perl ? kLineFlags | bc::match_not_dot_newline : kLineFlags;
+}
+
 }  // namespace
 
 bool IsWordByte(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-LineMatcher::LineMatcher(const std::vector<std::string>& patterns, std::uint32_t syntaxWord, LineFit fit)
-    : fit_(fit) {
+LineMatcher::LineMatcher(const std::vector<std::string>& patterns, std::uint32_t syntaxWord, LineFit fit,
+                         char terminator)
+    : fit_(fit), terminator_(terminator) {
   const bool literal = (syntaxWord & syntax::Literals) != 0;
   std::string joined;
   std::size_t joinedCount = 0;
@@ -77,7 +89,10 @@ LineMatcher::LineMatcher(const std::vector<std::string>& patterns, std::uint32_t
   if (joinedCount == 1 && !literal) expressions_.push_back(CompileOne(syntaxWord, joined));
   if (joinedCount > 1 || (joinedCount == 1 && literal))
     expressions_.push_back(Compile(syntaxWord | syntax::NewlineAsAlternation, joined));
-  for (const boost::regex& expression : expressions_) facts_.push_back(MatchGuard::Study(expression));
+  for (const boost::regex& expression : expressions_) {
+    facts_.push_back(MatchGuard::Study(expression));
+    flags_.push_back(FlagsFor(expression, terminator));
+  }
   FindCandidates();
   CheckAcrossLines();
 }
@@ -88,10 +103,11 @@ LineMatcher::LineMatcher(const std::vector<std::string>& patterns, std::uint32_t
 // line that can match; unless the scanner would try every start for some.
 void LineMatcher::FindCandidates() {
   std::vector<Literal> literals;
-  for (const boost::regex& expression : expressions_) {
+  for (std::size_t i = 0; i < expressions_.size(); ++i) {
+    const boost::regex& expression = expressions_[i];
     const std::optional<PerlReading> form = FormFor(expression);
     if (!form) return;
-    const LiteralAnalysis analysis = AnalyzeLiterals(form->text, form->options, kLineFlags, expression.getloc());
+    const LiteralAnalysis analysis = AnalyzeLiterals(form->text, form->options, flags_[i], expression.getloc());
     if (!analysis.usable) return;
     literals.insert(literals.end(), analysis.literals.begin(), analysis.literals.end());
   }
@@ -99,19 +115,21 @@ void LineMatcher::FindCandidates() {
 }
 
 // -w and -x judge a match by what surrounds it in its line, and several
-// expressions would each need a search of their own.
+// expressions would each need a search of their own. The analysis knows
+// lines ended by line feeds only: records ended by another byte are
+// matched one by one.
 void LineMatcher::CheckAcrossLines() {
-  if (expressions_.size() != 1 || fit_ != LineFit::Anywhere) return;
+  if (expressions_.size() != 1 || fit_ != LineFit::Anywhere || terminator_ != '\n') return;
   const std::optional<PerlReading> form = FormFor(expressions_.front());
-  acrossLines_ = form && StaysWithinLine(form->text, form->options, kLineFlags, expressions_.front().getloc());
+  acrossLines_ = form && StaysWithinLine(form->text, form->options, flags_[0], expressions_.front().getloc());
 }
 
 bool LineMatcher::FindAcross(const char* base, const char* end, const char* from, boost::cmatch& results) const {
-  return Guard(0).Search(from, end, results, kLineFlags, base);
+  return Guard(0).Search(from, end, results, flags_[0], base);
 }
 
 void LineMatcher::GrepAcross(const char* begin, const char* end, const MatchGuard::OnMatch& onMatch) const {
-  Guard(0).Grep(onMatch, begin, end, kLineFlags);
+  Guard(0).Grep(onMatch, begin, end, flags_[0]);
 }
 
 bool LineMatcher::Matches(const char* begin, const char* end) const {
@@ -119,9 +137,9 @@ bool LineMatcher::Matches(const char* begin, const char* end) const {
   thread_local boost::cmatch results;
   for (std::size_t i = 0; i < expressions_.size(); ++i) {
     const MatchGuard guard = Guard(i);
-    if (fit_ == LineFit::WholeLine && guard.Match(begin, end, results, kLineFlags)) return true;
+    if (fit_ == LineFit::WholeLine && guard.Match(begin, end, results, flags_[i])) return true;
     // Any match will do: the first found is enough to select the line.
-    if (fit_ == LineFit::Anywhere && guard.Search(begin, end, results, kLineFlags | bc::match_any)) return true;
+    if (fit_ == LineFit::Anywhere && guard.Search(begin, end, results, flags_[i] | bc::match_any)) return true;
   }
   if (fit_ != LineFit::Word) return false;
   return Find(begin, end, begin, results);
@@ -146,11 +164,11 @@ bool LineMatcher::FindWith(std::size_t i, const char* begin, const char* end, co
                            boost::cmatch& results) const {
   switch (fit_) {
     case LineFit::WholeLine:
-      return from == begin && Guard(i).Match(begin, end, results, kLineFlags);
+      return from == begin && Guard(i).Match(begin, end, results, flags_[i]);
     case LineFit::Word:
       return FindWord(i, begin, end, from, results);
     default:
-      return Guard(i).Search(from, end, results, kLineFlags, begin);
+      return Guard(i).Search(from, end, results, flags_[i], begin);
   }
 }
 
@@ -165,9 +183,9 @@ bool LineMatcher::FindWord(std::size_t i, const char* begin, const char* end, co
     return (first == begin || !IsWordByte(first[-1])) && (last == end || !IsWordByte(*last));
   };
   // The shorter match may not use the line's end as its own.
-  const bc::match_flag_type shorter = kLineFlags | bc::match_continuous | bc::match_not_eol | bc::match_not_eob;
+  const bc::match_flag_type shorter = flags_[i] | bc::match_continuous | bc::match_not_eol | bc::match_not_eob;
   for (const char* start = from; start <= end;) {
-    if (!guard.Search(start, end, results, kLineFlags, begin)) return false;
+    if (!guard.Search(start, end, results, flags_[i], begin)) return false;
     const char* first = results[0].first;
     const char* last = results[0].second;
     for (;;) {

@@ -7,7 +7,10 @@
 // A line is the text between two line terminators, without them: nothing a
 // pattern matches can reach into the next line, `^` and `$` match only at
 // the line's two ends and `\b`, `\<`, `\>` see the line's first and last
-// bytes as next to a non-word.
+// bytes as next to a non-word. The terminator is a line feed, or for
+// NUL-ended records (grep -z) a NUL byte; a line feed inside a record is
+// then an ordinary byte, which `.` and `[^x]` match (in the perl grammar
+// `.` does not, as in Perl without /s).
 #pragma once
 
 #include <cstdint>
@@ -40,8 +43,13 @@ class LineMatcher {
   // that hold a back-reference are compiled one by one, so that its number
   // counts the groups of its own pattern; the others are compiled together.
   // An empty pattern matches the empty string. Throws boost::regex_error
-  // for a pattern that does not compile.
-  LineMatcher(const std::vector<std::string>& patterns, std::uint32_t syntaxWord, LineFit fit);
+  // for a pattern that does not compile. `terminator` is the byte that ends
+  // the lines matched: '\n', or '\0' for NUL-ended records.
+  LineMatcher(const std::vector<std::string>& patterns, std::uint32_t syntaxWord, LineFit fit,
+              char terminator = '\n');
+
+  // The byte that ends the lines this matcher is for.
+  char Terminator() const { return terminator_; }
 
   // Whether some pattern matches in [begin, end) under the fit.
   bool Matches(const char* begin, const char* end) const;
@@ -58,8 +66,9 @@ class LineMatcher {
   const LiteralScanner* Candidates() const { return candidates_.get(); }
 
   // Whether FindAcross may stand in for Find: one expression, LineFit::
-  // Anywhere, and every match non-empty and within one line with nothing
-  // outside the line deciding it (see StaysWithinLine in LiteralAnalysis.h).
+  // Anywhere, lines ended by line feeds, and every match non-empty and
+  // within one line with nothing outside the line deciding it (see
+  // StaysWithinLine in LiteralAnalysis.h).
   bool SearchesAcrossLines() const { return acrossLines_; }
   // The leftmost-longest match starting at or after `from` in [base, end),
   // text of whole lines, `base` at a line's start. It is the match Find
@@ -81,7 +90,9 @@ class LineMatcher {
 
   std::vector<boost::regex> expressions_;
   std::vector<MatchGuard::Facts> facts_;  // one per expression
+  std::vector<boost::regex_constants::match_flag_type> flags_;  // one per expression
   LineFit fit_;
+  char terminator_;
   std::unique_ptr<LiteralScanner> candidates_;
   bool acrossLines_ = false;
 };

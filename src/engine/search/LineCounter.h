@@ -2,7 +2,7 @@
 // forward pass, and the 32-bit form in which the component's events report
 // them.
 //
-// Interface: CountLineFeeds, LineCounter (construct over a text, AdvanceTo
+// Interface: CountByte, CountLineFeeds, LineCounter (construct over a text, AdvanceTo
 // increasing positions, read Line and LineStart) and Saturate32.
 #pragma once
 
@@ -19,32 +19,35 @@
 
 namespace RegexComponent::engine {
 
-// The line feeds in [from, to). Sixteen bytes at a time where SSE2 is there
-// (every x86-64): text of short lines holds a line feed every few dozen
-// bytes, too often for a memchr call per line to pay. Each byte of `sums`
-// counts the line feeds at its place in up to 255 blocks, and the sums are
-// added up before a byte could overflow.
-inline std::uint64_t CountLineFeeds(const char* from, const char* to) noexcept {
+// The bytes equal to `byte` in [from, to). Sixteen bytes at a time where
+// SSE2 is there (every x86-64): text of short lines holds a line terminator
+// every few dozen bytes, too often for a memchr call per line to pay. Each
+// byte of `sums` counts the matches at its place in up to 255 blocks, and
+// the sums are added up before a byte could overflow.
+inline std::uint64_t CountByte(const char* from, const char* to, char byte) noexcept {
   std::uint64_t count = 0;
 #if defined(__SSE2__)
   constexpr std::size_t kBlock = 16;
   constexpr std::size_t kMaxBlocks = 255;
-  const __m128i lineFeed = _mm_set1_epi8('\n');
+  const __m128i wanted = _mm_set1_epi8(byte);
   while (static_cast<std::size_t>(to - from) >= kBlock) {
     __m128i sums = _mm_setzero_si128();
     const std::size_t blocks = std::min(static_cast<std::size_t>(to - from) / kBlock, kMaxBlocks);
     for (std::size_t i = 0; i < blocks; ++i, from += kBlock) {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-      sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(bytes, lineFeed));
+      sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(bytes, wanted));
     }
     const __m128i halves = _mm_sad_epu8(sums, _mm_setzero_si128());
     count += static_cast<std::uint64_t>(_mm_cvtsi128_si64(halves)) +
              static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(halves, halves)));
   }
 #endif
-  for (; from < to; ++from) count += *from == '\n' ? 1 : 0;
+  for (; from < to; ++from) count += *from == byte ? 1 : 0;
   return count;
 }
+
+// The line feeds in [from, to).
+inline std::uint64_t CountLineFeeds(const char* from, const char* to) noexcept { return CountByte(from, to, '\n'); }
 
 // Counts line feeds (only the line feed ends a line) from the start of a
 // text up to successive positions that never go back, so that a run over

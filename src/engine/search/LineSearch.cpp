@@ -8,7 +8,12 @@
 namespace RegexComponent::engine {
 
 LineSearch::LineSearch(const LineMatcher& matcher, const LineSearchOptions& options)
-    : matcher_(matcher), options_(options), reader_(options.chunkSize) {}
+    : matcher_(matcher),
+      options_(options),
+      reader_(options.chunkSize, ChunkReader::kDefaultLineLimit, options.terminator) {
+  if (matcher.Terminator() != options.terminator)
+    throw std::invalid_argument("the matcher is for lines with another terminator");
+}
 
 bool LineSearch::Run(int fd, std::uint64_t size, LineSink& sink) {
   reader_.Start(fd, size);
@@ -20,26 +25,23 @@ bool LineSearch::Run(int fd, std::uint64_t size, LineSink& sink) {
   return true;
 }
 
-namespace {
-
-// The next line terminator at or after `from`: a line feed, or in binary
-// data a NUL byte as well; `end` when there is none.
-const char* NextTerminator(const char* from, const char* end, bool binary) {
-  if (!binary) {
-    const void* lf = std::memchr(from, '\n', static_cast<std::size_t>(end - from));
-    return lf ? static_cast<const char*>(lf) : end;
+// The next line terminator at or after `from`: the search's terminator, or
+// in binary data a NUL byte as well; `end` when there is none.
+const char* LineSearch::NextTerminator(const char* from, const char* end) const {
+  if (!binary_) {
+    const void* stop = std::memchr(from, options_.terminator, static_cast<std::size_t>(end - from));
+    return stop ? static_cast<const char*>(stop) : end;
   }
-  while (from < end && *from != '\n' && *from != '\0') ++from;
+  while (from < end && *from != options_.terminator && *from != '\0') ++from;
   return from;
 }
-
-}  // namespace
 
 bool LineSearch::SearchChunk(const Chunk& chunk, LineSink& sink) {
   base_ = chunk.offset;
   chunkBegin_ = chunk.begin;
   chunkFirst_ = chunk.first;
-  if (options_.detectBinary && !binary_ &&
+  // Where NUL ends records it is no sign of binary data.
+  if (options_.detectBinary && options_.terminator != '\0' && !binary_ &&
       std::memchr(chunk.begin, '\0', static_cast<std::size_t>(chunk.end - chunk.begin))) {
     binary_ = true;
     if (!sink.Binary()) return false;
@@ -58,7 +60,7 @@ bool LineSearch::SearchChunk(const Chunk& chunk, LineSink& sink) {
 bool LineSearch::SearchLines(const char* from, const char* end, LineSink& sink) {
   const char* line = from;
   while (line < end) {
-    const char* stop = NextTerminator(line, end, binary_);
+    const char* stop = NextTerminator(line, end);
     const bool terminated = stop < end;
     if (!Deliver(line, stop, terminated, sink)) return false;
     line = terminated ? stop + 1 : stop;
@@ -76,7 +78,7 @@ bool LineSearch::SearchAcross(const Chunk& chunk, LineSink& sink) {
   const char* line = chunk.begin;  // the start of the first line not yet passed
   while (FindAcross(chunk, line)) {
     const char* start = LineStart(line, found_[0].first);
-    const char* stop = NextTerminator(found_[0].second, chunk.end, false);
+    const char* stop = NextTerminator(found_[0].second, chunk.end);
     const bool terminated = stop < chunk.end;
     if (!DeliverSelected(start, stop, terminated, sink)) return false;
     line = terminated ? stop + 1 : stop;
@@ -112,7 +114,7 @@ bool LineSearch::SearchAcrossWithMatches(const Chunk& chunk, LineSink& sink) {
     }
     if (stop && !close()) return !(stopped = true);
     line = LineStart(line, first);
-    stop = NextTerminator(match[0].second, chunk.end, false);
+    stop = NextTerminator(match[0].second, chunk.end);
     lineMatches_.assign(1, LineMatch{first, match[0].second});
     return true;
   };
@@ -130,8 +132,8 @@ bool LineSearch::SearchAcrossWithMatches(const Chunk& chunk, LineSink& sink) {
 // The start of the line holding `at`, counting the lines from `line` (the
 // start of the first line not yet passed) up to it as passed.
 const char* LineSearch::LineStart(const char* line, const char* at) {
-  const void* lf = memrchr(line, '\n', static_cast<std::size_t>(at - line));
-  const char* start = lf ? static_cast<const char*>(lf) + 1 : line;
+  const void* last = memrchr(line, options_.terminator, static_cast<std::size_t>(at - line));
+  const char* start = last ? static_cast<const char*>(last) + 1 : line;
   Skip(line, start);
   return start;
 }
@@ -153,12 +155,13 @@ bool LineSearch::FindAcross(const Chunk& chunk, const char* from) {
 bool LineSearch::SearchCandidates(const Chunk& chunk, const LiteralScanner& candidates, LineSink& sink) {
   const char* line = chunk.begin;  // the start of the first line not yet passed
   while (line < chunk.end) {
+    // A candidate may run past its line's end (its literal may take the
+    // terminator); its line is matched all the same, and the scan goes on
+    // from the next line.
     const char* hit = candidates.Find(line, chunk.end);
     if (!hit) break;
-    const void* lf = memrchr(line, '\n', static_cast<std::size_t>(hit - line));
-    const char* start = lf ? static_cast<const char*>(lf) + 1 : line;
-    Skip(line, start);
-    const char* stop = NextTerminator(start, chunk.end, false);
+    const char* start = LineStart(line, hit);
+    const char* stop = NextTerminator(start, chunk.end);
     const bool terminated = stop < chunk.end;
     if (!Deliver(start, stop, terminated, sink)) return false;
     line = terminated ? stop + 1 : stop;
@@ -172,7 +175,7 @@ bool LineSearch::SearchCandidates(const Chunk& chunk, const LiteralScanner& cand
 void LineSearch::Skip(const char* from, const char* to) {
   if (from == to) return;
   if (StartsNumberedLine(from)) ++lineNumber_;
-  lineNumber_ += CountLineFeeds(from, to - 1);
+  lineNumber_ += CountByte(from, to - 1, options_.terminator);
 }
 
 bool LineSearch::Deliver(const char* begin, const char* end, bool terminated, LineSink& sink) {

@@ -2,14 +2,17 @@
 //
 // External interface: LineView, LineSink, LineSearchOptions, LineSearch.
 //
-// A file or pipe is read in chunks that end after a line feed, so memory
-// stays bounded by the chunk size and the longest line (lines longer than
-// the reader's line limit are cut there). Each line is matched on its own
-// with a LineMatcher and handed to a sink. When only selected lines are
-// wanted, the lines that cannot be selected are counted and passed over
-// without a search of their own: when the matcher has candidate literals,
-// only the lines holding one are matched; otherwise, when its matches stay
-// within lines, one search runs over many lines from match to match.
+// A file or pipe is read in chunks that end after a line terminator, so
+// memory stays bounded by the chunk size and the longest line (lines longer
+// than the reader's line limit are cut there). The terminator is a line feed,
+// or a NUL byte for NUL-ended records (grep -z): the search owns it, and the
+// reader, the matcher and the line numbers all follow it. Each line is
+// matched on its own with a LineMatcher and handed to a sink. When only
+// selected lines are wanted, the lines that cannot be selected are counted
+// and passed over without a search of their own: when the matcher has
+// candidate literals, only the lines holding one are matched; otherwise, when
+// its matches stay within lines, one search runs over many lines from match
+// to match.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +33,9 @@ struct LineMatch {
 struct LineView {
   const char* begin;
   const char* end;          // the terminator (or the end of the data) is at end
-  std::uint64_t number;     // 1 for the first line; counts line feeds only
+  std::uint64_t number;     // 1 for the first line; counts terminators only
   std::uint64_t offset;     // byte offset of begin in the stream
-  bool terminated;          // a line feed (or, for binary data, a NUL) follows
+  bool terminated;          // the terminator (or, for binary data, a NUL) follows
   // Every match of a selected line, in order, as LineMatchCursor gives
   // them, when the search was asked for them (LineSearchOptions::
   // lineMatches) and only selected lines are wanted; otherwise empty, and
@@ -46,9 +49,10 @@ class LineSink {
   // invert no match). Only selected lines come unless the search was asked
   // for every line. Returning false ends the search.
   virtual bool Line(const LineView& line, bool selected) = 0;
-  // The data held a NUL byte, in the chunk whose lines come next. Returning
-  // false ends the search; returning true goes on with NUL bytes ending
-  // lines too (for matching; line numbers still count line feeds).
+  // The data held a NUL byte, in the chunk whose lines come next, where
+  // lines end at line feeds. Returning false ends the search; returning
+  // true goes on with NUL bytes ending lines too (for matching; line
+  // numbers still count line feeds). NUL-ended records are never binary.
   virtual bool Binary() = 0;
 
  protected:
@@ -66,10 +70,15 @@ struct LineSearchOptions {
   // only selected lines are wanted.
   bool lineMatches = false;
   std::size_t chunkSize = ChunkReader::kDefaultChunkSize;
+  // The byte that ends a line: '\n', or '\0' for NUL-ended records, where
+  // line feeds are ordinary bytes. The matcher must be built for the same.
+  char terminator = '\n';
 };
 
 class LineSearch {
  public:
+  // Throws std::invalid_argument when the matcher is for lines ended by
+  // another byte than options.terminator.
   LineSearch(const LineMatcher& matcher, const LineSearchOptions& options);
 
   // Searches the stream on `fd` (not owned) from its current position; `size`
@@ -90,10 +99,11 @@ class LineSearch {
   void Skip(const char* from, const char* to);
   bool Deliver(const char* begin, const char* end, bool terminated, LineSink& sink);
   bool DeliverSelected(const char* begin, const char* end, bool terminated, LineSink& sink);
-  // A NUL ends a line for matching but does not start a numbered line, nor
-  // does the rest of a line cut at the reader's line limit.
+  const char* NextTerminator(const char* from, const char* end) const;
+  // A NUL in binary data ends a line for matching but does not start a
+  // numbered line, nor does the rest of a line cut at the reader's limit.
   bool StartsNumberedLine(const char* begin) const {
-    return (begin == chunkBegin_ && chunkFirst_) || begin[-1] == '\n';
+    return (begin == chunkBegin_ && chunkFirst_) || begin[-1] == options_.terminator;
   }
 
   const LineMatcher& matcher_;
