@@ -55,7 +55,8 @@ class Cli : public ::testing::Test {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, tree.Root().c_str());
     posix_spawn_file_actions_addopen(&actions, 0, tree.Path(".stdin").c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, tree.Path(".stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::string out = output.empty() ? tree.Path(".stdout") : output;
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, tree.Path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     Result result;
@@ -91,6 +92,8 @@ class Cli : public ::testing::Test {
 
   static constexpr int kRunLimitMs = 60000;
   TempFileTree tree;
+  // Where Run sends standard output instead of a file of the tree, if set.
+  std::string output;
   const std::string text = "first line\nsecond: xABBBc!\nabbc again\n";
 };
 
@@ -494,6 +497,19 @@ TEST_F(Cli, GrepJsonGivesEachMatchWithGroupsAndOffsets) {
   tree.Write("u.txt", "\"\t\x01\n");
   EXPECT_NE(Run({"grep", "--json", "-F", "\"", "u.txt"}).out.find("\"lines\":{\"text\":\"\\\"\\t\\u0001\\n\"}"),
             std::string::npos);
+}
+
+// Output that cannot be written is an error, whatever writes it.
+TEST_F(Cli, WriteErrorsAreReportedWithStatusTwo) {
+  tree.Write("a.txt", "a\n");
+  output = "/dev/full";
+  const std::string message = std::string("regexp: write error: ") + std::strerror(ENOSPC) + "\n";
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"grep", "--help"}, {"grep", "-V"}, {"grep", "a", "a.txt"}, {"scan", "a", "a.txt"}}) {
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 2) << args[1];
+    EXPECT_EQ(r.err, message) << args[1];
+  }
 }
 
 TEST_F(Cli, GrepStopsQuietlyWhenTheReaderGoesAway) {

@@ -48,7 +48,8 @@ int FlushOutput(int status) {
 
 int main(int argc, char** argv) {
   // grep reads its command line as GNU grep does, not through CLI11.
-  if (argc > 1 && std::strcmp(argv[1], "grep") == 0) return RunReported([&] { return RunGrepCommand(argc, argv, 2); });
+  if (argc > 1 && std::strcmp(argv[1], "grep") == 0)
+    return FlushOutput(RunReported([&] { return RunGrepCommand(argc, argv, 2); }));
   Settings settings;
   if (const int status = ParseCommandLine(argc, argv, settings); status >= 0) return status;
   return FlushOutput(RunReported([&] { return RunCommand(settings); }));
