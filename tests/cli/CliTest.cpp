@@ -56,7 +56,8 @@ class Cli : public ::testing::Test {
     posix_spawn_file_actions_addchdir_np(&actions, tree.Root().c_str());
     posix_spawn_file_actions_addopen(&actions, 0, tree.Path(".stdin").c_str(), O_RDONLY, 0);
     const std::string out = output.empty() ? tree.Path(".stdout") : output;
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | (output.empty() ? O_TRUNC : O_APPEND),
+                                     0644);
     posix_spawn_file_actions_addopen(&actions, 2, tree.Path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     Result result;
@@ -92,7 +93,8 @@ class Cli : public ::testing::Test {
 
   static constexpr int kRunLimitMs = 60000;
   TempFileTree tree;
-  // Where Run sends standard output instead of a file of the tree, if set.
+  // Where Run appends standard output instead of writing a file of the
+  // tree, if set.
   std::string output;
   const std::string text = "first line\nsecond: xABBBc!\nabbc again\n";
 };
@@ -497,6 +499,31 @@ TEST_F(Cli, GrepJsonGivesEachMatchWithGroupsAndOffsets) {
   tree.Write("u.txt", "\"\t\x01\n");
   EXPECT_NE(Run({"grep", "--json", "-F", "\"", "u.txt"}).out.find("\"lines\":{\"text\":\"\\\"\\t\\u0001\\n\"}"),
             std::string::npos);
+}
+
+// grep refuses to read the file its output goes to, unless the search
+// cannot feed on its own output: at most one line (-m0, -m1), or no lines
+// printed (-c, -l, -L, -q).
+TEST_F(Cli, GrepRefusesInputThatIsItsOutputWhereItCouldLoop) {
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::size_t lines;  // in the file afterwards
+  } cases[] = {
+      {{"grep", "0", "o"}, 2, 2},          {{"grep", "-m2", "0", "o"}, 2, 2}, {{"grep", "-m1", "0", "o"}, 0, 3},
+      {{"grep", "-m0", "0", "o"}, 1, 2},   {{"grep", "-c", "0", "o"}, 0, 3},  {{"grep", "-l", "0", "o"}, 0, 3},
+      {{"grep", "-m1", "0", "-", "o"}, 0, 4},
+  };
+  output = tree.Path("o");
+  for (const auto& c : cases) {
+    tree.Write("o", "0\n0\n");
+    const Result r = Run(c.args, "0\n");
+    const std::string text = Slurp(tree.Path("o"));
+    const std::string label = c.args[1] + " " + c.args[2];
+    EXPECT_EQ(r.status, c.status) << label;
+    EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), c.lines) << label;
+    EXPECT_EQ(r.err, c.status == 2 ? "regexp: o: input file is also the output\n" : "") << label;
+  }
 }
 
 // Output that cannot be written is an error, whatever writes it.

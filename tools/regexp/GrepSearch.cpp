@@ -41,10 +41,12 @@ GrepFileSearch::GrepFileSearch(const GrepSettings& s, const engine::LineMatcher&
 }
 
 // grep refuses to read the file its output goes to, where that output
-// would be fed back in.
+// could be fed back in: not when it prints no lines, nor at most one (-m0,
+// -m1), which is read before it is written.
 bool GrepFileSearch::ReadsOwnOutput(const struct stat& info) const {
   const bool printsLines = !s_.count && !s_.quiet && s_.listFiles == ListFiles::None;
-  return printsLines && outputIsFile_ && S_ISREG(info.st_mode) && info.st_dev == output_.st_dev &&
+  const bool mayLoop = s_.maxCount < 0 || s_.maxCount > 1;
+  return printsLines && mayLoop && outputIsFile_ && S_ISREG(info.st_mode) && info.st_dev == output_.st_dev &&
          info.st_ino == output_.st_ino;
 }
 
