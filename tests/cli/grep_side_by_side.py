@@ -220,6 +220,10 @@ MISC = [
     (["-v", "-c", "-e", "", "-e", ""], "a\n"), (["-v", "-e", "", "-e", "", "-e", "", "text.txt"], None),
     (["-v", "-c", "-f", "two-empty.txt", "text.txt"], None), (["-v", "-c", "-e", "", "-e", "x"], "a\nx\n"),
     (["-v", "-L", "-e", "", "-e", "", "text.txt"], None),
+    # A binary file's report separates the next group of context as
+    # printed lines do.
+    (["-A0", "hello", "binary.dat", "text.txt"], None), (["-C1", "hello", "text.txt", "binary.dat", "text.txt"], None),
+    (["-B0", "hello", "binary.dat", "binary.dat", "many.txt", "text.txt"], None),
     (["-T", "-n", "", "size8.txt", "size9.txt"], None), (["-T", "-n", "-h", "", "size9.txt"], None),
     (["-T", "-b", "", "size9.txt"], None), (["-T", "-b", "-n", "", "size99.txt"], None),
     (["-T", "-n", "x", "-"], "x\n"),

@@ -227,9 +227,19 @@ std::uint64_t GrepPrinter::End() {
     out_.Put(s_.nullAfterName ? '\0' : '\n');
   }
   if (s_.lineBuffered && (s_.count || listed)) out_.Flush();
-  if (binary_ && !listing_ && selected_ > selectedBeforeBinary_)
+  if (BinaryMatched()) {
     out_.Warn("regexp: " + name_ + ": binary file matches");
+    // grep separates the next group from the report as from lines; a file
+    // printed alone passes that on in its tally (Add).
+    if (!alone_) anyOutput_ = true;
+  }
   return selected_;
+}
+
+bool GrepPrinter::BinaryMatched() const { return binary_ && !listing_ && selected_ > selectedBeforeBinary_; }
+
+void GrepPrinter::Add(const GrepTally& file) {
+  if (file.binaryMatched) anyOutput_ = true;
 }
 
 void GrepPrinter::Paint(const std::string& sgr, std::string_view text) {

@@ -21,6 +21,9 @@ struct GrepTally {
   std::uint64_t lines = 0;    // selected lines
   std::uint64_t matches = 0;  // matches counted for the JSON summary
   bool printedLines = false;  // a line was printed (a group separator may follow)
+  // "binary file matches" was reported: as after printed lines, a group
+  // separator comes before the next line printed.
+  bool binaryMatched = false;
 };
 
 // A line sink that also hears where each file begins and ends.
@@ -63,7 +66,8 @@ class GrepPrinter final : public GrepSink {
   bool Binary() override;
   // Prints the file's count or name as asked, and the binary-file notice.
   std::uint64_t End() override;
-  GrepTally Tally() const override { return {selected_, 0, anyOutput_}; }
+  GrepTally Tally() const override { return {selected_, 0, anyOutput_, BinaryMatched()}; }
+  void Add(const GrepTally& file) override;
   // Prints the group separator due before lines of another file.
   void LinesFollow() override;
   // Each file is printed as though it came first: the separator between
@@ -78,6 +82,7 @@ class GrepPrinter final : public GrepSink {
   };
 
   bool TrailingContext(const engine::LineView& line);
+  bool BinaryMatched() const;
   void Hold(const engine::LineView& line);
   void PrintHeld();
   void PrintLine(const engine::LineView& line, char sep);
