@@ -32,11 +32,20 @@
 // the task handed over and its Finish; one thrown on the calling thread
 // leaves the pipeline to be destroyed, which cancels the rest. No thread
 // outlives the pipeline.
+//
+// Layout: this header holds the template that ties the parts together
+// (submission, delivery in order, back-pressure, the workers' loop, the
+// calling thread's helping, stopping) and the Outlet a run writes to. The
+// parts: PipelineLimits.h (OrderedPipelineLimits and the defaults),
+// PipelineSlots.h (the ring of slots, each slot's state and pieces),
+// ClaimQueue.h (which slots wait for a worker, and the workers asleep),
+// PieceHandOver.h (the mutex, cancellation, and the pieces and ended runs
+// passed from the workers to the calling thread), PipelineWaits.h (spinning
+// before sleeping on the mutex or for work) and TaskError.h (a run's
+// exception carried to the calling thread).
 #pragma once
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -46,29 +55,13 @@
 #include <utility>
 #include <vector>
 
+#include "engine/pipeline/ClaimQueue.h"
+#include "engine/pipeline/PieceHandOver.h"
+#include "engine/pipeline/PipelineLimits.h"
+#include "engine/pipeline/PipelineSlots.h"
+#include "engine/pipeline/PipelineWaits.h"
+
 namespace RegexComponent::engine {
-
-// What a client's run holds of its output before it hands it over, by
-// default: what a window of tasks may hold stays a few tens of MiB.
-inline constexpr std::size_t kDefaultPieceBytes = std::size_t{256} << 10;
-// The largest input the calling thread takes on while it waits for a
-// worker, by default: what it holds for the task's turn stays small.
-inline constexpr std::uint64_t kDefaultHelpInputBytes = std::uint64_t{64} << 10;
-
-struct OrderedPipelineLimits {
-  unsigned workers = 1;              // threads besides the calling one
-  std::size_t tasksPerWorker = 4;    // tasks in flight per worker
-  // Tasks queued before a waiting worker is woken: waking one costs two
-  // context switches, more than a small task done on the calling thread.
-  std::size_t wakeBatch = 4;
-  // Queued tasks a worker takes at once and runs one after another before
-  // it wakes a calling thread waiting for them: a wake per task would cost
-  // more system calls than small tasks do.
-  std::size_t claimBatch = 1;
-  // Input of a task the calling thread runs while it waits, whose output it
-  // holds until the task's turn; 0 when it only waits.
-  std::uint64_t helpInputBytes = kDefaultHelpInputBytes;
-};
 
 template <class Client>
 class OrderedPipeline {
@@ -92,39 +85,15 @@ class OrderedPipeline {
   // Delivers every task submitted; false when the client stopped.
   bool Drain();
   // Tasks submitted and not yet delivered.
-  std::size_t InFlight() const { return static_cast<std::size_t>(end_ - first_); }
+  std::size_t InFlight() const { return ring_.InFlight(); }
 
  private:
-  // kHeld: queued for the calling thread alone.
-  enum class State { kQueued, kHeld, kRunning, kDone };
+  using Job = PipelineSlot<Client>;
+  using State = SlotState;
   enum class Pumped { kNothing, kSome, kStopped };
-  // A slot of the ring: its task is set by Submit and reset once delivered,
-  // both on the calling thread, so no task is made or destroyed under the
-  // mutex. A slot delivered keeps its last state until it is reused: a
-  // worker looking for queued jobs may read it meanwhile.
-  struct Job {
-    std::optional<Task> task;
-    State state = State::kDone;
-    Piece ready;  // handed over, not yet taken
-    // What the run wrote after its last hand-over: left without the mutex,
-    // and read by the calling thread only once the job is marked done.
-    Piece last;
-    // What a run on the calling thread handed over, in order; calling
-    // thread only.
-    std::vector<Piece> held;
-    bool declined = false;  // by a run on the calling thread; calling thread only
-    std::exception_ptr error;
-  };
+  using Ended = typename PieceHandOver<Client>::Ended;
 
-  // A worker's jobs that ended, not yet marked done: a worker marks them
-  // all the next time it takes the mutex anyway, rather than taking it
-  // once more for each.
-  using Ended = std::vector<Job*>;
-
-  // Takes mutex_, trying a while before sleeping on it: what it guards
-  // takes well under a microsecond, and sleeping costs two system calls and
-  // a context switch, which at one file per task cost more than the search.
-  std::unique_lock<std::mutex> Lock();
+  std::unique_lock<std::mutex> Lock() { return handOver_.Lock(); }
   void Stop();
   void Work();
   void Run(Worker& worker, Job& job, Piece& piece, Ended& ended);
@@ -132,68 +101,31 @@ class OrderedPipeline {
   // the calling thread (null): its exception kept in the job, the piece it
   // ends with left there; true when the calling thread's run declined it.
   bool RunJob(Worker& worker, Job& job, Piece& piece, Ended* ended);
-  void HandOver(Job& job, Piece& piece, Ended& ended);
   bool Claim(std::vector<Job*>& batch, Ended& ended);
-  // With mutex_ held; true when the calling thread is to be woken, which
-  // the caller does once it has let the mutex go.
-  bool MarkDone(Ended& ended);
-  bool NextQueued();
   Pumped Pump(bool wait);
+  Pumped Deliver(Job& job, std::unique_lock<std::mutex>& lock);
   Pumped RunFront(Job& job);
-  // On the calling thread, with mutex_ held, instead of waiting for the
+  // On the calling thread, with the mutex held, instead of waiting for the
   // first job: runs the next queued job it has not declined as a worker
   // would, its output held in the job. False when there is none.
   bool Help(std::unique_lock<std::mutex>& lock);
   Pumped Retire(Job& job);
-  // On the calling thread: empties the first job's slot for reuse.
-  void Recycle(Job& job);
   bool Stopped() {
     stopped_ = true;
     return false;
   }
-  Job& Slot(std::uint64_t number) { return ring_[number % ring_.size()]; }
-  static bool Ready(const Job& job) { return job.state == State::kDone || !Client::Empty(job.ready); }
-  // With mutex_ held: whether the calling thread waits for `job`.
-  bool Awaited(const Job& job) const { return awaited_.load(std::memory_order_relaxed) == &job; }
-  // With mutex_ held: whether Pump(false) would do something.
+  // With the mutex held: whether Pump(false) would do something.
   bool FrontDue() {
-    if (first_ == end_) return false;
-    const Job& job = Slot(first_);
-    return job.state == State::kHeld || Ready(job);
+    if (ring_.InFlight() == 0) return false;
+    const Job& job = ring_.Front();
+    return job.state == State::kHeld || job.Ready();
   }
-
-  // About a microsecond of pauses.
-  static constexpr unsigned kLockTries = 64;
-  // Yields of a worker that found nothing queued before it sleeps: some
-  // tens of microseconds.
-  static constexpr unsigned kClaimPolls = 64;
 
   Client& client_;
   const OrderedPipelineLimits limits_;
-  const std::size_t window_;
-  const std::size_t claimBatch_;
-  std::mutex mutex_;
-  // Each kind of waiter is counted, so that nobody signals a condition no
-  // one waits for.
-  std::condition_variable work_;      // a job was queued, or the end came
-  std::condition_variable progress_;  // the head job has something to deliver
-  std::condition_variable space_;     // a job's handed-over piece was taken
-  unsigned idle_ = 0;                 // workers waiting for work_
-  // The job the calling thread waits for on progress_, if it waits: a
-  // worker ending it marks its batch's ended jobs done at once instead of
-  // at its next claim. Always the first job.
-  std::atomic<const Job*> awaited_{nullptr};
-  unsigned handing_ = 0;              // workers waiting for space_
-  // Job number n lives in ring_[n % ring_.size()]; one slot per task the
-  // window lets be in flight, so a slot is reused only once delivered.
-  std::vector<Job> ring_;
-  std::uint64_t first_ = 0;           // first job not delivered; calling thread only
-  std::uint64_t end_ = 0;             // past the last job submitted; written under mutex_ by the calling thread
-  std::uint64_t unclaimed_ = 0;       // number from which workers look for queued jobs
-  std::atomic<bool> cancelled_{false};
-  // Jobs ever queued for the workers; written by the calling thread under
-  // mutex_, polled by a worker that found nothing to claim.
-  std::atomic<std::uint64_t> shared_{0};
+  PieceHandOver<Client> handOver_;
+  SlotRing<Client> ring_;
+  ClaimQueue<Client> queue_;
   bool stopped_ = false;              // calling thread only
   Piece taken_;                       // calling thread only
   std::optional<Worker> own_;         // the calling thread's, made when it first helps
@@ -214,13 +146,13 @@ class OrderedPipeline<Client>::Outlet {
   // false when the pipeline was cancelled and the run should end.
   bool HandOver() {
     if (ended_) {
-      pipeline_.HandOver(job_, piece, *ended_);
-    } else if (!Client::Empty(piece)) {
-      std::swap(job_.held.emplace_back(), piece);
+      pipeline_.handOver_.HandOver(job_, piece, *ended_);
+    } else {
+      job_.Hold(piece);
     }
     return !Cancelled();
   }
-  bool Cancelled() const { return pipeline_.cancelled_.load(std::memory_order_relaxed); }
+  bool Cancelled() const { return pipeline_.handOver_.Cancelled(); }
   // Whether this run may take on a task of `inputBytes`: on the calling
   // thread, whose output waits in memory for the task's turn, only a small
   // one.
@@ -240,8 +172,8 @@ class OrderedPipeline<Client>::Outlet {
 
 template <class Client>
 OrderedPipeline<Client>::OrderedPipeline(Client& client, const OrderedPipelineLimits& limits)
-    : client_(client), limits_(limits), window_(std::max<std::size_t>(1, limits.tasksPerWorker) * limits.workers),
-      claimBatch_(std::max<std::size_t>(1, limits.claimBatch)), ring_(window_) {
+    : client_(client), limits_(limits), ring_(std::max<std::size_t>(1, limits.tasksPerWorker) * limits.workers),
+      queue_(ring_, limits.workers, std::max<std::size_t>(1, limits.claimBatch), limits.wakeBatch) {
   threads_.reserve(limits_.workers);
   try {
     for (unsigned i = 0; i < limits_.workers; ++i) threads_.emplace_back([this] { Work(); });
@@ -251,30 +183,15 @@ OrderedPipeline<Client>::OrderedPipeline(Client& client, const OrderedPipelineLi
   }
 }
 
-template <class Client>
-std::unique_lock<std::mutex> OrderedPipeline<Client>::Lock() {
-  for (unsigned tries = 0; tries < kLockTries; ++tries) {
-    if (mutex_.try_lock()) return std::unique_lock(mutex_, std::adopt_lock);
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-  }
-  return std::unique_lock(mutex_);
-}
-
 // Cancels what is in flight, joins the workers and drops the tasks left.
 template <class Client>
 void OrderedPipeline<Client>::Stop() {
-  {
-    const std::unique_lock lock = Lock();
-    cancelled_ = true;
-  }
-  work_.notify_all();
-  space_.notify_all();
+  handOver_.Cancel();
+  queue_.WakeAll();
   for (std::thread& thread : threads_)
     if (thread.joinable()) thread.join();
   threads_.clear();
-  for (; first_ != end_; ++first_) Slot(first_).task.reset();
+  ring_.Drop();
 }
 
 template <class Client>
@@ -285,31 +202,10 @@ void OrderedPipeline<Client>::Work() {
   Ended ended;
   while (Claim(batch, ended)) {
     for (Job* job : batch) {
-      if (cancelled_.load(std::memory_order_relaxed)) break;
+      if (handOver_.Cancelled()) break;
       Run(worker, *job, piece, ended);
     }
   }
-}
-
-// With mutex_ held: marks the jobs that ended done; true when the calling
-// thread waits for one of them. The ends of a batch's jobs are kept from a
-// waiting calling thread until then.
-template <class Client>
-bool OrderedPipeline<Client>::MarkDone(Ended& ended) {
-  bool awaited = false;
-  for (Job* job : ended) {
-    job->state = State::kDone;
-    awaited = awaited || Awaited(*job);
-  }
-  ended.clear();
-  return awaited;
-}
-
-// With mutex_ held: whether a queued job waits, unclaimed_ moved up to it.
-template <class Client>
-bool OrderedPipeline<Client>::NextQueued() {
-  while (unclaimed_ < end_ && Slot(unclaimed_).state != State::kQueued) ++unclaimed_;
-  return unclaimed_ < end_;
 }
 
 // The next queued jobs in order, marked running, at most claimBatch and a
@@ -318,99 +214,42 @@ template <class Client>
 bool OrderedPipeline<Client>::Claim(std::vector<Job*>& batch, Ended& ended) {
   batch.clear();
   std::unique_lock lock = Lock();
-  if (MarkDone(ended)) {
-    // Woken with the mutex let go, so that the calling thread does not wake
-    // only to wait for it.
-    lock.unlock();
-    progress_.notify_one();
-    lock = Lock();
-  }
-  if (!cancelled_ && !NextQueued()) {
+  handOver_.ReportEnded(lock, ended);
+  if (!handOver_.Cancelled() && !queue_.NextQueued()) {
     // The calling thread is usually about to queue more: a worker that
     // yields a while sees it sooner than one woken from sleep, and a
     // sleeping worker leaves the calling thread to run the tasks itself.
-    const std::uint64_t seen = shared_.load(std::memory_order_relaxed);
+    const std::uint64_t seen = queue_.Published();
     lock.unlock();
-    for (unsigned poll = 0; poll < kClaimPolls && shared_.load(std::memory_order_relaxed) == seen &&
-                            !cancelled_.load(std::memory_order_relaxed);
-         ++poll)
-      std::this_thread::yield();
+    YieldWhile(kClaimPolls, [&] { return queue_.Published() == seen && !handOver_.Cancelled(); });
     lock = Lock();
   }
-  ++idle_;
-  work_.wait(lock, [&] { return cancelled_ || NextQueued(); });
-  --idle_;
-  if (cancelled_) return false;
-  // Taking all that waits would leave the other workers nothing.
-  const std::size_t waiting = static_cast<std::size_t>(end_ - unclaimed_);
-  const std::size_t share = std::clamp<std::size_t>(waiting / limits_.workers, 1, claimBatch_);
-  while (batch.size() < share && NextQueued()) {
-    Job& job = Slot(unclaimed_++);
-    job.state = State::kRunning;
-    batch.push_back(&job);
-  }
+  queue_.Wait(lock, [&] { return handOver_.Cancelled() || queue_.NextQueued(); });
+  if (handOver_.Cancelled()) return false;
+  queue_.Take(batch);
   return true;
 }
 
-// The job's error and last piece are set here without the mutex: the
-// calling thread reads them only once the job is marked done, which is
-// under the mutex. A small file's whole output is its last piece, so
-// ending it takes no lock.
 template <class Client>
 void OrderedPipeline<Client>::Run(Worker& worker, Job& job, Piece& piece, Ended& ended) {
   RunJob(worker, job, piece, &ended);
-  ended.push_back(&job);
-  if (awaited_.load(std::memory_order_relaxed) == &job) {
-    bool wake;
-    {
-      const std::unique_lock lock = Lock();
-      wake = MarkDone(ended);
-    }
-    if (wake) progress_.notify_one();
-  }
+  handOver_.RunEnded(job, ended);
 }
 
 template <class Client>
 bool OrderedPipeline<Client>::RunJob(Worker& worker, Job& job, Piece& piece, Ended* ended) {
   Outlet outlet(*this, job, piece, ended);
-  try {
-    client_.Run(worker, *job.task, outlet);
-  } catch (...) {
-    job.error = std::current_exception();
-  }
-  if (!Client::Empty(piece)) std::swap(job.last, piece);
+  job.error.Catch([&] { client_.Run(worker, *job.task, outlet); });
+  job.KeepLast(piece);
   return outlet.Declined() && !job.error;
-}
-
-// Moves the worker's piece to the job once the calling thread has taken the
-// previous one; dropped when the pipeline is cancelled.
-template <class Client>
-void OrderedPipeline<Client>::HandOver(Job& job, Piece& piece, Ended& ended) {
-  if (Client::Empty(piece)) return;
-  std::unique_lock lock = Lock();
-  // The calling thread may be waiting for a job this worker ended earlier
-  // in its batch, and must deliver that before it can take this piece.
-  bool wake = MarkDone(ended);
-  if (!cancelled_ && !Client::Empty(job.ready)) {
-    if (wake) progress_.notify_one();
-    wake = false;
-    ++handing_;
-    space_.wait(lock, [&] { return cancelled_ || Client::Empty(job.ready); });
-    --handing_;
-  }
-  if (!cancelled_) std::swap(job.ready, piece);
-  Client::Clear(piece);
-  wake = wake || Awaited(job);
-  lock.unlock();
-  if (wake) progress_.notify_one();
 }
 
 // Delivers what the first job has ready, waiting for it with `wait`; a first
 // job no worker has taken is run here.
 template <class Client>
 typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait) {
-  if (first_ == end_) return Pumped::kNothing;
-  Job& job = Slot(first_);
+  if (ring_.InFlight() == 0) return Pumped::kNothing;
+  Job& job = ring_.Front();
   std::unique_lock lock = Lock();
   // A held job is run as soon as it comes first; a queued one only when the
   // calling thread would otherwise wait for a worker to take it.
@@ -420,16 +259,17 @@ typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait
     return RunFront(job);
   }
   if (job.state == State::kQueued) return Pumped::kNothing;
-  const auto ready = [&] { return Ready(job); };
-  if (!wait && !ready()) return Pumped::kNothing;
-  if (!ready() && Help(lock)) return Pumped::kSome;
-  awaited_.store(&job, std::memory_order_relaxed);
-  progress_.wait(lock, ready);
-  awaited_.store(nullptr, std::memory_order_relaxed);
-  const bool done = job.state == State::kDone;
-  std::swap(taken_, job.ready);
-  Client::Clear(job.ready);
-  if (handing_ != 0) space_.notify_all();
+  if (!wait && !job.Ready()) return Pumped::kNothing;
+  if (!job.Ready() && Help(lock)) return Pumped::kSome;
+  return Deliver(job, lock);
+}
+
+// With the mutex held by `lock`, which it lets go: the pieces of `job`, the
+// first, in order once they come; then its end when the run is done.
+template <class Client>
+typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Deliver(Job& job,
+                                                                          std::unique_lock<std::mutex>& lock) {
+  const bool done = handOver_.Take(job, lock, taken_);
   lock.unlock();
   bool going = Client::Empty(taken_) || client_.Deliver(*job.task, taken_);
   Client::Clear(taken_);
@@ -445,19 +285,16 @@ typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Pump(bool wait
 template <class Client>
 bool OrderedPipeline<Client>::Help(std::unique_lock<std::mutex>& lock) {
   if (limits_.helpInputBytes == 0) return false;
-  std::uint64_t number = unclaimed_;
-  while (number < end_ && (Slot(number).state != State::kQueued || Slot(number).declined)) ++number;
-  if (number == end_) return false;
-  Job& job = Slot(number);
+  const std::uint64_t number = queue_.NextUndeclined();
+  if (number == ring_.End()) return false;
+  Job& job = ring_[number];
   job.state = State::kRunning;
   lock.unlock();
   // Nothing else touches a job claimed here until it is marked done or
   // queued again.
-  try {
+  job.error.Catch([&] {
     if (!own_) own_.emplace(client_);
-  } catch (...) {
-    job.error = std::current_exception();
-  }
+  });
   const bool declined = own_ && RunJob(*own_, job, helping_, nullptr);
   Client::Clear(helping_);
   lock = Lock();
@@ -465,14 +302,9 @@ bool OrderedPipeline<Client>::Help(std::unique_lock<std::mutex>& lock) {
     job.state = State::kDone;
     return true;
   }
-  // Queued again, where the workers look for it.
-  job.declined = true;
-  job.state = State::kQueued;
-  unclaimed_ = std::min(unclaimed_, number);
-  shared_.store(shared_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-  if (idle_ != 0) {
+  if (queue_.Requeue(number)) {
     lock.unlock();
-    work_.notify_one();
+    queue_.WakeOne();
   }
   return true;
 }
@@ -480,59 +312,44 @@ bool OrderedPipeline<Client>::Help(std::unique_lock<std::mutex>& lock) {
 template <class Client>
 typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::RunFront(Job& job) {
   const bool going = client_.RunHere(*job.task);
-  Recycle(job);
+  ring_.Pop();
   return going ? Pumped::kSome : Pumped::kStopped;
 }
 
 // Ends the first job, whose pieces are delivered: its Finish, then the
-// exception its run met.
+// exception its run met. No worker touches a delivered job, and its slot is
+// not yet reused: it is emptied without the mutex.
 template <class Client>
 typename OrderedPipeline<Client>::Pumped OrderedPipeline<Client>::Retire(Job& job) {
   const bool going = client_.Finish(*job.task);
-  const std::exception_ptr error = std::move(job.error);
-  Recycle(job);
+  const std::exception_ptr error = job.error.Take();
+  ring_.Pop();
   if (error) std::rethrow_exception(error);
   return going ? Pumped::kSome : Pumped::kStopped;
-}
-
-// No worker touches a delivered job, and its slot is not yet reused: it is
-// emptied without the mutex. Its pieces keep their storage for the next.
-template <class Client>
-void OrderedPipeline<Client>::Recycle(Job& job) {
-  job.task.reset();
-  Client::Clear(job.ready);
-  Client::Clear(job.last);
-  job.held.clear();
-  job.declined = false;
-  job.error = nullptr;
-  ++first_;
 }
 
 template <class Client>
 bool OrderedPipeline<Client>::Submit(Task&& task, bool shared) {
   if (stopped_) return false;
-  while (InFlight() >= window_)
+  while (ring_.Full())
     if (Pump(true) == Pumped::kStopped) return Stopped();
   // The slot's last job was delivered, and a worker reads no more than the
   // state of a slot it has not claimed: the task is placed without the
   // mutex, and published with the state under it.
-  Job& job = Slot(end_);
+  Job& job = ring_.Next();
   job.task.emplace(std::move(task));
   bool due;
   bool wake = false;
   {
     const std::unique_lock lock = Lock();
-    // Jobs before first_ are delivered; their slots may be reused.
-    unclaimed_ = std::max(unclaimed_, first_);
+    // Jobs before the first are delivered; their slots may be reused.
+    queue_.Forget(ring_.First());
     job.state = shared ? State::kQueued : State::kHeld;
-    ++end_;
-    if (shared) {
-      shared_.store(shared_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-      wake = idle_ != 0 && end_ - unclaimed_ >= limits_.wakeBatch;
-    }
+    ring_.Push();
+    if (shared) wake = queue_.Queued();
     due = FrontDue();
   }
-  if (wake) work_.notify_one();
+  if (wake) queue_.WakeOne();
   // What is ready is delivered now, the job just queued included when it is
   // the first and held.
   if (due) {
@@ -548,8 +365,8 @@ bool OrderedPipeline<Client>::Drain() {
   {
     // The tasks left waiting for a batch go to the idle workers now.
     const std::unique_lock lock = Lock();
-    unclaimed_ = std::max(unclaimed_, first_);
-    if (idle_ != 0 && NextQueued()) work_.notify_all();
+    queue_.Forget(ring_.First());
+    if (queue_.Idle() && queue_.NextQueued()) queue_.WakeAll();
   }
   while (InFlight() != 0)
     if (Pump(true) == Pumped::kStopped) return Stopped();
