@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/prefilter/AtomBytes.h"
+#include "engine/prefilter/LiteralRequirements.h"
 #include "engine/prefilter/LiteralScanner.h"
 
 namespace RegexComponent::engine {
@@ -14,8 +15,14 @@ namespace {
 
 namespace bc = boost::regex_constants;
 
-// Alternative literals one requirement may carry before it stops paying.
-constexpr std::size_t kMaxLiterals = 16;
+using requirements::Alternate;
+using requirements::Info;
+using requirements::LiteralFactor;
+using requirements::Locates;
+using requirements::SatAdd;
+using requirements::SatMul;
+using requirements::SequenceBuilder;
+
 // Copies of a repeated atom a literal takes in at most.
 constexpr std::size_t kMaxRunCopies = 8;
 // Repeat bounds above this are refused rather than reasoned about.
@@ -30,137 +37,6 @@ constexpr bc::syntax_option_type kPerlOptions = kCommonOptions | boost::regbase:
                                                 bc::no_empty_expressions;
 const bc::match_flag_type kRefusedMatchFlags =
     bc::match_continuous | bc::match_partial | bc::match_prev_avail | bc::match_extra;
-
-std::size_t SatAdd(std::size_t a, std::size_t b) { return a > kUnbounded - b ? kUnbounded : a + b; }
-std::size_t SatMul(std::size_t a, std::size_t b) {
-  if (a == 0 || b == 0) return 0;
-  return a > kUnbounded / b ? kUnbounded : a * b;
-}
-
-// A requirement inside a sub-expression: each of its matches holds one of
-// `literals`, starting at most `reach` bytes after the sub-match's start,
-// with no line feed before it when `lineSafe`.
-struct Factor {
-  std::vector<Literal> literals;
-  std::size_t reach = 0;
-  bool lineSafe = true;
-  double cost = 0;  // expected candidates per byte of text
-};
-
-struct Info {
-  std::size_t minLength = 0;
-  std::size_t maxLength = 0;
-  bool newline = false;  // a match may hold a line feed
-  std::optional<Factor> factor;
-  // Repeats whose count can vary (one inside a group that repeats counts
-  // twice), and whether there is an alternation.
-  std::size_t variables = 0;
-  bool alternation = false;
-};
-
-bool Locates(const Factor& f) { return f.reach != kUnbounded || f.lineSafe; }
-
-// The better of two requirements for finding candidates: one that can
-// place a match's start at all, then the one with fewer expected candidates.
-bool Better(const Factor& a, const std::optional<Factor>& b) {
-  if (!b) return true;
-  if (Locates(a) != Locates(*b)) return Locates(a);
-  return a.cost < b->cost;
-}
-
-Factor LiteralFactor(Literal literal) {
-  Factor f;
-  f.cost = LiteralFrequency(literal);
-  f.literals.push_back(std::move(literal));
-  return f;
-}
-
-// A concatenation in progress: totals so far, the best requirement seen,
-// and the run of single-byte atoms that is growing into a literal.
-class SequenceBuilder {
- public:
-  void Extend(const ByteSet& set) {
-    if (run_.empty()) {
-      runReach_ = info_.maxLength;
-      runLineSafe_ = !info_.newline;
-    }
-    run_.push_back(set);
-  }
-  // A run is a requirement only where it has positions the scanner can
-  // look for (Locatable); its other positions only narrow candidates.
-  // Starts a run with the last copy of the repeat just appended, which
-  // begins at most one byte before the end of the longest text so far.
-  void ExtendWithLast(const ByteSet& set) {
-    runReach_ = info_.maxLength == kUnbounded ? kUnbounded : info_.maxLength - 1;
-    runLineSafe_ = !info_.newline;
-    run_.assign(1, set);
-  }
-  void CloseRun() {
-    if (run_.empty()) return;
-    if (!Locatable(run_)) {
-      run_.clear();
-      return;
-    }
-    Factor f = LiteralFactor(std::move(run_));
-    run_.clear();
-    f.reach = runReach_;
-    f.lineSafe = runLineSafe_;
-    Keep(std::move(f));
-  }
-  // A requirement of the next item, placed after what precedes that item.
-  void Offer(Factor f) {
-    f.reach = SatAdd(info_.maxLength, f.reach);
-    f.lineSafe = f.lineSafe && !info_.newline;
-    Keep(std::move(f));
-  }
-  void Append(std::size_t minLength, std::size_t maxLength, bool newline) {
-    info_.minLength = SatAdd(info_.minLength, minLength);
-    info_.maxLength = SatAdd(info_.maxLength, maxLength);
-    info_.newline = info_.newline || newline;
-  }
-  void AddShape(std::size_t variables, bool alternation) {
-    info_.variables = SatAdd(info_.variables, variables);
-    info_.alternation = info_.alternation || alternation;
-  }
-  Info Finish() {
-    CloseRun();
-    return std::move(info_);
-  }
-
- private:
-  void Keep(Factor f) {
-    if (Better(f, info_.factor)) info_.factor = std::move(f);
-  }
-
-  Info info_;
-  Literal run_;
-  std::size_t runReach_ = 0;
-  bool runLineSafe_ = true;
-};
-
-// Every branch's requirement together: a match of the alternation is a
-// match of one branch.
-Info Alternate(std::vector<Info>& branches) {
-  Info all = std::move(branches.front());
-  for (std::size_t i = 1; i < branches.size(); ++i) {
-    Info& b = branches[i];
-    all.minLength = std::min(all.minLength, b.minLength);
-    all.maxLength = std::max(all.maxLength, b.maxLength);
-    all.newline = all.newline || b.newline;
-    all.variables = SatAdd(all.variables, b.variables);
-    all.alternation = true;
-    if (!all.factor || !b.factor || all.factor->literals.size() + b.factor->literals.size() > kMaxLiterals) {
-      all.factor.reset();
-      continue;
-    }
-    Factor& f = *all.factor;
-    for (Literal& l : b.factor->literals) f.literals.push_back(std::move(l));
-    f.reach = std::max(f.reach, b.factor->reach);
-    f.lineSafe = f.lineSafe && b.factor->lineSafe;
-    f.cost += b.factor->cost;
-  }
-  return all;
-}
 
 struct Repeat {
   std::size_t min = 1;
