@@ -52,6 +52,9 @@ build() {
 }
 
 phase "install what is missing" bash scripts/install-deps.sh
+# No source file over 400 lines, no function over 60; the checker's own
+# cases first, so that a broken counter cannot pass the tree.
+phase "source sizes" sh -c 'python3 scripts/check-sizes.py --self-test && python3 scripts/check-sizes.py'
 
 source scripts/test-builds.sh
 suite "normal (optimised)" "$normal_dir" "$normal_filter" "${normal_cmake[@]}"
