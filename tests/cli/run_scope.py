@@ -25,6 +25,14 @@ def crossed(i, j, every):
     return not COVERING or (i + j) % every == 0
 
 
+def sampled(i, j, every, coveringEvery):
+    """Whether the pair (i, j) of two crossed lists runs where crossing them
+    whole would cost more than it finds: one in `every` along each diagonal,
+    one in `coveringEvery` in the covering subset, all of them in a soak
+    run."""
+    return SOAK or (i + j) % (coveringEvery if COVERING else every) == 0
+
+
 def shard(argv, first):
     """(K, SHARDS) from argv[first:first + 2], or (0, 1) when absent."""
     return (int(argv[first]), int(argv[first + 1])) if len(argv) > first + 1 else (0, 1)
