@@ -110,7 +110,7 @@ class WalkFilter {
   WalkRules rules_;
 };
 
-// The component's filter: the files whose names match the specification's
+// The component's filter: the files whose names match the file pattern's
 // pattern, in every subdirectory when recursing.
 class SpecFilter final : public WalkFilter {
  public:
@@ -149,7 +149,7 @@ class FileWalker {
   FileWalker(const FileWalker&) = delete;
   FileWalker& operator=(const FileWalker&) = delete;
 
-  // The files of a specification, through SpecFilter: a name without
+  // The files a file specification names, through SpecFilter: a name without
   // wildcards and without recursion is opened directly, without listing its
   // directory. Returns false if the visitor ended the walk. `errors` may be
   // null.
