@@ -110,8 +110,8 @@ class WalkFilter {
   WalkRules rules_;
 };
 
-// The component's filter: the files whose names match the file pattern's
-// pattern, in every subdirectory when recursing.
+// The component's filter: the files whose names match the file pattern, in
+// every subdirectory when recursing.
 class SpecFilter final : public WalkFilter {
  public:
   SpecFilter(const FileSpec& spec, bool recurse) : WalkFilter(WalkRules{}), spec_(spec), recurse_(recurse) {}
